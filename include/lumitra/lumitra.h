@@ -75,6 +75,9 @@ typedef int32_t HRESULT;
  * unique non-null pointer; CoTaskMemFree(NULL) does nothing. */
 LUMITRA_API void* CoTaskMemAlloc(size_t size);
 LUMITRA_API void CoTaskMemFree(void* block);
+/* Linux only: blocks of the task allocator not yet freed (by anyone), so
+ * that a host can check it released every buffer it received. */
+LUMITRA_API long LumitraDiagnostics_OutstandingTaskMemory(void);
 #endif
 
 /* The library's own code: a new calibration would put 190 nm below position
