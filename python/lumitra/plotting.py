@@ -1,0 +1,176 @@
+"""Figures (PNG) with matplotlib, without pyplot's global state."""
+
+from __future__ import annotations
+
+import math
+from dataclasses import dataclass, field
+from pathlib import Path
+from typing import Sequence
+
+import numpy as np
+from matplotlib.backends.backend_agg import FigureCanvasAgg
+from matplotlib.figure import Figure
+
+from .records import CheckResult
+
+LAMP_COLOURS = {"deuterium": "tab:blue", "holmium": "tab:purple", "mercury 1": "tab:green",
+                "mercury 2": "tab:green"}
+
+
+@dataclass
+class Panel:
+    """One plot of spectra against wavelength, with marked lines."""
+
+    title: str
+    wavelengths: np.ndarray
+    series: list[tuple[str, np.ndarray]]
+    marks: list[tuple[float, str]] = field(default_factory=list)  # (nm, label)
+    ylabel: str = "signal (counts)"
+    log: bool = False
+
+
+def _save(figure: Figure, path: str | Path) -> str:
+    path = Path(path)
+    if path.parent and not path.parent.exists():
+        path.parent.mkdir(parents=True, exist_ok=True)
+    FigureCanvasAgg(figure)
+    figure.savefig(path, dpi=110)
+    return str(path)
+
+
+def _draw_panel(ax, panel: Panel) -> None:
+    for label, values in panel.series:
+        shown = np.clip(values, 1.0, None) if panel.log else values
+        ax.plot(panel.wavelengths, shown, lw=0.9, label=label)
+    if panel.log:
+        ax.set_yscale("log")
+    top = ax.get_ylim()[1]
+    for wavelength, label in panel.marks:
+        if math.isnan(wavelength):
+            continue
+        ax.axvline(wavelength, color="tab:red", lw=0.8, ls="--")
+        ax.annotate(label, (wavelength, top), xytext=(2, -2), textcoords="offset points",
+                    rotation=90, va="top", ha="left", fontsize=7, color="tab:red")
+    ax.set_title(panel.title, fontsize=9)
+    ax.set_xlabel("wavelength (nm)", fontsize=8)
+    ax.set_ylabel(panel.ylabel, fontsize=8)
+    ax.tick_params(labelsize=7)
+    if len(panel.series) > 1:
+        ax.legend(fontsize=7, loc="upper right")
+
+
+def spectra_figure(path: str | Path, title: str, panels: Sequence[Panel]) -> str:
+    figure = Figure(figsize=(10, 3.2 * len(panels)))
+    axes = figure.subplots(len(panels), 1, squeeze=False)[:, 0]
+    for ax, panel in zip(axes, panels):
+        _draw_panel(ax, panel)
+    figure.suptitle(title, fontsize=10)
+    figure.tight_layout()
+    return _save(figure, path)
+
+
+def check_marks(result: CheckResult, spectra: Sequence[str]) -> list[tuple[float, str]]:
+    """Marks for the lines of a check that were searched in the given spectra."""
+    marks = []
+    for line in result.lines:
+        if line.spectrum in spectra:
+            text = f"{line.reference:.1f}: {line.measured:.2f}" if line.located else \
+                f"{line.reference:.1f}: not found"
+            marks.append((line.measured if line.located else math.nan, text))
+    return marks
+
+
+def _deviation_panel(ax, results: Sequence[CheckResult], tolerance: float, title: str) -> None:
+    seen: dict[float, tuple[str, float, bool]] = {}
+    for result in results:
+        for line in result.lines:
+            seen.setdefault(line.reference, (line.spectrum, line.deviation, line.passed))
+    references = sorted(seen)
+    deviations = [seen[r][1] for r in references]
+    colours = ["tab:green" if seen[r][2] else "tab:red" for r in references]
+    x = np.arange(len(references))
+    ax.bar(x, [0.0 if math.isnan(d) else d for d in deviations], color=colours, width=0.6)
+    ax.axhspan(-tolerance, tolerance, color="tab:green", alpha=0.08)
+    for level in (-tolerance, tolerance):
+        ax.axhline(level, color="tab:green", lw=0.8, ls="--")
+    ax.axhline(0.0, color="black", lw=0.6)
+    largest = max([abs(d) for d in deviations if not math.isnan(d)] + [tolerance])
+    ax.set_ylim(-1.25 * largest, 1.25 * largest)
+    for xi, d in zip(x, deviations):
+        text = "n/a" if math.isnan(d) else f"{d:+.2f}"
+        ax.annotate(text, (xi, 0.0 if math.isnan(d) else d), ha="center", fontsize=7,
+                    va="bottom" if (math.isnan(d) or d >= 0) else "top")
+    ax.set_xticks(x)
+    ax.set_xticklabels([f"{r:.1f}\n{seen[r][0].split()[0]}" for r in references], fontsize=7)
+    ax.set_ylabel("deviation (nm)", fontsize=8)
+    ax.tick_params(axis="y", labelsize=7)
+    ax.set_title(title, fontsize=9)
+
+
+def demo_figure(outcome, path: str | Path) -> str:
+    """Lamp spectra on the new wavelength scale with the located lines, and the
+    deviations before and after the calibration."""
+    data = outcome.data
+    scale_after = outcome.table_after[:512] / 100.0
+    scale_before = outcome.table_before[:512] / 100.0
+    ho_after, hg_after = outcome.after
+    figure = Figure(figsize=(11, 11))
+    grid = figure.add_gridspec(3, 2, height_ratios=[1.0, 1.0, 0.9])
+
+    ax = figure.add_subplot(grid[0, :])
+    d2 = data.d2 - data.dark
+    _draw_panel(ax, Panel("Deuterium lamp less dark, on the new wavelength scale", scale_after,
+                          [("deuterium", d2)], check_marks(ho_after, ["deuterium"])))
+    inset = ax.inset_axes([0.52, 0.30, 0.25, 0.55])
+    window = (scale_after > 645) & (scale_after < 668)
+    window_before = (scale_before > 645) & (scale_before < 668)
+    inset.plot(scale_before[window_before], d2[window_before], color="tab:gray", ls="--",
+               marker=".", ms=3, lw=0.8, label="default scale")
+    inset.plot(scale_after[window], d2[window], color="tab:blue", marker=".", ms=3, lw=0.8,
+               label="new scale")
+    inset.axvline(656.1, color="black", lw=0.8, ls=":")
+    inset.set_title("656.1 nm line", fontsize=7)
+    inset.tick_params(labelsize=6)
+    inset.legend(fontsize=6, loc="upper left")
+
+    ax = figure.add_subplot(grid[1, 0])
+    _draw_panel(ax, Panel("Holmium filter trace", scale_after, [("holmium", data.holmium)],
+                          check_marks(ho_after, ["holmium"]), ylabel="absorbance (mAU)"))
+    ax = figure.add_subplot(grid[1, 1])
+    _draw_panel(ax, Panel("Mercury lamp less dark (log scale)", scale_after,
+                          [("exposure for 253.7 nm", data.hg1 - data.dark),
+                           ("exposure for the visible lines", data.hg2 - data.dark)],
+                          check_marks(hg_after, ["mercury 1", "mercury 2"]), log=True))
+
+    _deviation_panel(figure.add_subplot(grid[2, 0]), outcome.before, outcome.tolerance,
+                     "Deviations with the default record (band: tolerance)")
+    _deviation_panel(figure.add_subplot(grid[2, 1]), outcome.after, outcome.tolerance,
+                     "Deviations with the new record (band: tolerance)")
+    d = data.detector
+    before = sum(line.passed for r in outcome.before for line in r.lines)
+    after = sum(line.passed for r in outcome.after for line in r.lines)
+    total = sum(len(r.lines) for r in outcome.after)
+    figure.suptitle(
+        f"Simulated detector: shift {d.shift:+.2f} elements, dispersion "
+        f"{d.slope_error * 100:+.2f} %, slit {d.slit:.1f} nm. New record {outcome.record}.\n"
+        f"Within +/-{outcome.tolerance:.2f} nm: {before} of {total} line results before "
+        f"calibration, {after} of {total} after.", fontsize=10)
+    figure.tight_layout()
+    return _save(figure, path)
+
+
+def table_figure(path: str | Path, table: np.ndarray, title: str) -> str:
+    figure = Figure(figsize=(9, 5))
+    ax, ax2 = figure.subplots(2, 1, sharex=True, height_ratios=[2, 1])
+    elements = np.arange(1, 513)
+    nm = table[:512] / 100.0
+    ax.plot(elements, nm, lw=1.0)
+    ax.set_ylabel("wavelength (nm)", fontsize=8)
+    ax.set_title(title, fontsize=9)
+    ax2.plot(elements[1:], np.diff(nm), lw=1.0, color="tab:orange")
+    ax2.set_ylabel("nm per element", fontsize=8)
+    ax2.set_xlabel("element", fontsize=8)
+    for a in (ax, ax2):
+        a.tick_params(labelsize=7)
+    figure.tight_layout()
+    return _save(figure, path)

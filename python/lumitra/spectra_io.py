@@ -1,0 +1,126 @@
+"""Spectra in CSV or plain text files.
+
+A file holds one value per line (element 1 first), or wavelength/value pairs
+(nm), separated by commas, semicolons, tabs or spaces. Lines starting with
+'#' and blank lines are skipped, and so is a header line of column names
+before the first number.
+"""
+
+from __future__ import annotations
+
+import re
+from dataclasses import dataclass
+from pathlib import Path
+
+import numpy as np
+
+from .errors import LumitraError
+from .native import DISPLAY_GRID_COUNT, ELEMENT_COUNT
+
+DISPLAY_GRID_NM = np.arange(190.0, 801.0)
+
+_SEPARATORS = re.compile(r"[,;\s]+")
+
+
+class SpectrumFileError(LumitraError):
+    """A spectrum file that is missing, unreadable or of the wrong form."""
+
+
+@dataclass(frozen=True)
+class SpectrumFile:
+    path: str
+    values: np.ndarray
+    wavelengths: np.ndarray | None  # nm, when the file holds pairs
+
+    @property
+    def on_display_grid(self) -> bool:
+        return (self.values.size == DISPLAY_GRID_COUNT and
+                (self.wavelengths is None or
+                 np.allclose(self.wavelengths, DISPLAY_GRID_NM, rtol=0, atol=1e-6)))
+
+
+def _number(text: str, path: str, line_number: int) -> float:
+    try:
+        value = float(text)
+    except ValueError:
+        raise SpectrumFileError(f"{path}: line {line_number}: {text!r} is not a number") from None
+    if not np.isfinite(value):
+        raise SpectrumFileError(f"{path}: line {line_number}: {text!r} is not a finite number")
+    return value
+
+
+def read_spectrum(path: str | Path) -> SpectrumFile:
+    """Reads a file of values or of wavelength/value pairs."""
+    name = str(path)
+    try:
+        text = Path(path).read_text(encoding="utf-8-sig")
+    except FileNotFoundError:
+        raise SpectrumFileError(f"{name}: no such file") from None
+    except IsADirectoryError:
+        raise SpectrumFileError(f"{name}: is a directory, not a spectrum file") from None
+    except (OSError, UnicodeDecodeError) as error:
+        raise SpectrumFileError(f"{name}: cannot read: {error}") from None
+    rows: list[list[float]] = []
+    columns = None
+    header_allowed = True
+    for number, line in enumerate(text.splitlines(), start=1):
+        stripped = line.strip()
+        if not stripped or stripped.startswith("#"):
+            continue
+        fields = [f for f in _SEPARATORS.split(stripped) if f]
+        if header_allowed and any(re.fullmatch(r"[A-Za-z_][\w()./%-]*", f) for f in fields):
+            header_allowed = False
+            continue  # a header of column names
+        header_allowed = False
+        if columns is None:
+            columns = len(fields)
+            if columns not in (1, 2):
+                raise SpectrumFileError(
+                    f"{name}: line {number}: expected one value or a wavelength/value pair, "
+                    f"found {columns} fields")
+        elif len(fields) != columns:
+            raise SpectrumFileError(
+                f"{name}: line {number}: expected {columns} field(s) like the lines before, "
+                f"found {len(fields)}")
+        rows.append([_number(f, name, number) for f in fields])
+    if not rows:
+        raise SpectrumFileError(f"{name}: holds no values")
+    data = np.array(rows, dtype=np.float64)
+    if columns == 1:
+        return SpectrumFile(name, data[:, 0].copy(), None)
+    return SpectrumFile(name, data[:, 1].copy(), data[:, 0].copy())
+
+
+def read_element_spectrum(path: str | Path) -> np.ndarray:
+    """512 values, one per element (a wavelength column is ignored)."""
+    spectrum = read_spectrum(path)
+    if spectrum.values.size != ELEMENT_COUNT:
+        raise SpectrumFileError(f"{spectrum.path}: expected {ELEMENT_COUNT} values (one per "
+                                f"element), found {spectrum.values.size}")
+    return spectrum.values
+
+
+def read_display_spectrum(path: str | Path) -> np.ndarray:
+    """611 values on the display grid 190, 191 .. 800 nm."""
+    spectrum = read_spectrum(path)
+    if not spectrum.on_display_grid:
+        if spectrum.values.size != DISPLAY_GRID_COUNT:
+            raise SpectrumFileError(f"{spectrum.path}: expected {DISPLAY_GRID_COUNT} values on "
+                                    f"the display grid 190..800 nm, found {spectrum.values.size}")
+        raise SpectrumFileError(f"{spectrum.path}: the wavelengths are not the display grid "
+                                "190, 191 .. 800 nm")
+    return spectrum.values
+
+
+def write_spectrum(path: str | Path, values, comment: str = "", wavelengths=None,
+                   decimals: int = 3) -> None:
+    """Writes values (and optionally their wavelengths) as CSV."""
+    values = np.asarray(values, dtype=float)
+    lines = [f"# {line}" for line in comment.splitlines()]
+    if wavelengths is None:
+        lines.append("value")
+        lines += [f"{v:.{decimals}f}" for v in values]
+    else:
+        lines.append("wavelength_nm,value")
+        lines += [f"{w:.3f},{v:.{decimals}f}" for w, v in zip(wavelengths, values)]
+    Path(path).write_text("\n".join(lines) + "\n", encoding="utf-8")
