@@ -61,7 +61,7 @@ def spline_midpoints(x, y, end: float | None = None) -> tuple[np.ndarray, np.nda
     request = native.SplineRequest(
         mode=0, inX=_buffers.doubles(work_x), inY=_buffers.ints(work_y),
         outX=_buffers.doubles(out_x), outY=_buffers.ints(out_y), reserved=0, startX=0.0,
-        endX=float(in_x[-1] if end is None else end), outCount=points, subSteps=0)
+        endX=float(in_x[-1] if end is None else end), outCount=room, subSteps=0)
     status = native.library().Lumitra_SplineInterpolation(byref(request))
     check_status(status, "Lumitra_SplineInterpolation")
     return out_x[:points].copy(), out_y[:points].copy()

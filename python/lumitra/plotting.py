@@ -27,6 +27,7 @@ class Panel:
     marks: list[tuple[float, str]] = field(default_factory=list)  # (nm, label)
     ylabel: str = "signal (counts)"
     log: bool = False
+    floor: float = 10.0  # lowest value shown on a log scale
 
 
 def _save(figure: Figure, path: str | Path) -> str:
@@ -40,17 +41,19 @@ def _save(figure: Figure, path: str | Path) -> str:
 
 def _draw_panel(ax, panel: Panel) -> None:
     for label, values in panel.series:
-        shown = np.clip(values, 1.0, None) if panel.log else values
+        shown = np.clip(values, panel.floor, None) if panel.log else values
         ax.plot(panel.wavelengths, shown, lw=0.9, label=label)
     if panel.log:
         ax.set_yscale("log")
+        ax.set_ylim(bottom=panel.floor)
     top = ax.get_ylim()[1]
     for wavelength, label in panel.marks:
         if math.isnan(wavelength):
             continue
         ax.axvline(wavelength, color="tab:red", lw=0.8, ls="--")
         ax.annotate(label, (wavelength, top), xytext=(2, -2), textcoords="offset points",
-                    rotation=90, va="top", ha="left", fontsize=7, color="tab:red")
+                    rotation=90, va="top", ha="left", fontsize=7, color="tab:red",
+                    bbox=dict(boxstyle="square,pad=0.1", fc="white", ec="none", alpha=0.8))
     ax.set_title(panel.title, fontsize=9)
     ax.set_xlabel("wavelength (nm)", fontsize=8)
     ax.set_ylabel(panel.ylabel, fontsize=8)
