@@ -1,0 +1,111 @@
+/* Stand-in for the host's sibling library Varnex2.dll / libvarnex2.so.
+ *
+ * Tool_AllocateUVSpecData gives a UV spectrum record arrays of `count`
+ * doubles and int32 values (task allocator on Windows, malloc on Linux);
+ * Tool_FreeUVSpecData releases them. Before allocating it scribbles over
+ * every other field, so a test sees that the library overwrites them.
+ * StandIn_* let a test make the next call fail or succeed with a chosen
+ * status, and count arrays and process attaches (the attach count lives
+ * in an environment variable, so it survives an unload).
+ *
+ * Built with VARNEX2_WITHOUT_ALLOCATOR it lacks Tool_AllocateUVSpecData. */
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "lumitra/lumitra.h"
+
+#if defined(_WIN32)
+#define STANDIN_EXPORT __declspec(dllexport)
+#define STANDIN_CALL __stdcall
+#define ARRAY_ALLOC(bytes) CoTaskMemAlloc(bytes)
+#define ARRAY_FREE(block) CoTaskMemFree(block)
+#else
+#define STANDIN_EXPORT __attribute__((visibility("default")))
+#define STANDIN_CALL
+#define ARRAY_ALLOC(bytes) malloc(bytes)
+#define ARRAY_FREE(block) free(block)
+#endif
+
+#define ATTACH_VARIABLE "VARNEX2_STANDIN_ATTACHES"
+
+static int32_t g_failStatus = 0;    /* next call fails with this when negative */
+static int32_t g_successStatus = 0; /* status of a successful call */
+static long g_outstandingArrays = 0;
+static long g_allocationCalls = 0;
+
+static void CountAttach(void) {
+    char text[32];
+    long attaches = 0;
+#if defined(_WIN32)
+    if (GetEnvironmentVariableA(ATTACH_VARIABLE, text, sizeof text) > 0) attaches = atol(text);
+    snprintf(text, sizeof text, "%ld", attaches + 1);
+    SetEnvironmentVariableA(ATTACH_VARIABLE, text);
+#else
+    const char* value = getenv(ATTACH_VARIABLE);
+    if (value != NULL) attaches = atol(value);
+    snprintf(text, sizeof text, "%ld", attaches + 1);
+    setenv(ATTACH_VARIABLE, text, 1);
+#endif
+}
+
+#if defined(_WIN32)
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    (void)instance;
+    (void)reserved;
+    if (reason == DLL_PROCESS_ATTACH) CountAttach();
+    return TRUE;
+}
+#else
+__attribute__((constructor)) static void OnLoad(void) { CountAttach(); }
+#endif
+
+#if !defined(VARNEX2_WITHOUT_ALLOCATOR)
+STANDIN_EXPORT int32_t STANDIN_CALL Tool_AllocateUVSpecData(UVSpecData* record, int32_t count) {
+    const size_t points = count > 0 ? (size_t)count : 1;
+    ++g_allocationCalls;
+    record->time = 0x5A5A5A5A;
+    record->pointCount = -7;
+    record->firstWavelength = -7;
+    record->lastWavelength = -7;
+    record->maxValue = 12345.0;
+    record->minValue = -12345.0;
+    record->reserved1 = 0x11111111;
+    record->reserved2 = 0x22222222;
+    if (g_failStatus < 0) {
+        const int32_t status = g_failStatus;
+        g_failStatus = 0;
+        return status;
+    }
+    record->values = (double*)ARRAY_ALLOC(points * sizeof(double));
+    record->wavelengths = (int32_t*)ARRAY_ALLOC(points * sizeof(int32_t));
+    if (record->values == NULL || record->wavelengths == NULL) {
+        ARRAY_FREE(record->values);
+        ARRAY_FREE(record->wavelengths);
+        record->values = NULL;
+        record->wavelengths = NULL;
+        return E_OUTOFMEMORY;
+    }
+    g_outstandingArrays += 2;
+    return g_successStatus;
+}
+#endif
+
+STANDIN_EXPORT void STANDIN_CALL Tool_FreeUVSpecData(UVSpecData* record) {
+    if (record->values != NULL) --g_outstandingArrays;
+    if (record->wavelengths != NULL) --g_outstandingArrays;
+    ARRAY_FREE(record->values);
+    ARRAY_FREE(record->wavelengths);
+    record->values = NULL;
+    record->wavelengths = NULL;
+}
+
+/* The next allocation fails with failStatus (when negative); successful
+ * ones return successStatus. */
+STANDIN_EXPORT void STANDIN_CALL StandIn_SetResults(int32_t failStatus, int32_t successStatus) {
+    g_failStatus = failStatus;
+    g_successStatus = successStatus;
+}
+
+STANDIN_EXPORT long STANDIN_CALL StandIn_OutstandingArrays(void) { return g_outstandingArrays; }
+STANDIN_EXPORT long STANDIN_CALL StandIn_AllocationCalls(void) { return g_allocationCalls; }
