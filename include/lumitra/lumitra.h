@@ -255,22 +255,25 @@ LUMITRA_API int32_t LUMITRA_CALL Lumitra_GetPdaCorrectedEleNo(int32_t display,
  * their "%5ld" text form. On return, unless all three outputs are 65535
  * (no common stretch), entries startA..endA of A equal the entries of B
  * from startB on. E_INVALIDARG if any pointer is null (outputs untouched);
- * otherwise S_OK. */
+ * E_OUTOFMEMORY (outputs 65535) when the texts' working buffer cannot be
+ * allocated; otherwise S_OK. */
 LUMITRA_API int32_t LUMITRA_CALL Lumitra_IsWavelengthTableEqual(const void* tableA,
                                                                const void* tableB,
                                                                uint16_t* startA, uint16_t* endA,
                                                                uint16_t* startB);
 
 /* Index of the entry nearest to target (ties go to the entry above), as a
- * 16-bit value zero-extended; 0 when n < 1 (the table is then not read). */
+ * 16-bit value zero-extended; 0 when n < 1 or table is null (the table is
+ * then not read). */
 LUMITRA_API int32_t LUMITRA_CALL Lumitra_FindTargetElement(int32_t target, const int32_t* table,
                                                           int32_t n);
 
 /* Range of element indices for a wavelength range: first is the lowest
  * element at or above wavelength1, last the highest at or below
  * wavelength2 (exchanged when first > last).
- * E_INVALIDARG with nothing written: first or last null, or (for different
- * wavelengths, where the table would be read) table null or n < 1. */
+ * E_INVALIDARG with nothing written: first or last null; for different
+ * wavelengths table null or n < 1; for equal ones table null with n >= 1
+ * (equal wavelengths and n < 1 give 0 and 0). Otherwise S_OK. */
 LUMITRA_API int32_t LUMITRA_CALL Lumitra_GetElementIndexFromWavelengthTable(
     int32_t wavelength1, int32_t wavelength2, const int32_t* table, int32_t n, uint16_t* first,
     uint16_t* last);
@@ -375,10 +378,13 @@ LUMITRA_API int32_t LUMITRA_CALL Lumitra_DoUserDefinedWavelengthCheck(
 /* Value at 230 nm and maximum in 200..260 nm of a deuterium lamp spectrum.
  * display != 0: spectrum on the display grid; wavelengths and n not read.
  * display 0: n values at strictly increasing wavelengths, 3 <= n <= 1024.
- * No value in the band: maximum -2147483648.0 and wavelength -1.
+ * No value in the band: maximum -2147483648.0 and wavelength -1. The
+ * reference value (display 0) is the rounded clamped spline through the
+ * truncated values, 0 outside the table's range.
  * E_INVALIDARG: a null pointer the call would use, or n > 1024 (display
- * 0); nothing written. E_FAIL: n < 3 or wavelengths not increasing.
- * E_OUTOFMEMORY. Outputs are written only on S_OK. */
+ * 0); nothing written. E_FAIL: n < 3 or wavelengths not increasing (also
+ * when the spline's value array cannot be allocated: its set-up reports
+ * that as E_FAIL). E_OUTOFMEMORY. Outputs are written only on S_OK. */
 LUMITRA_API int32_t LUMITRA_CALL Lumitra_GetD2LampSpectrumMaxInfo(
     int32_t display, const int32_t* wavelengths, int32_t n, const double* spectrum,
     double* reference, double* maximum, int32_t* maximumWavelength);
@@ -419,19 +425,30 @@ LUMITRA_API int32_t LUMITRA_CALL Lumitra_GetBaseTimesFromRT(const void* peakTabl
                                                            int32_t* start, int32_t* end);
 
 /* Spectrum at spectrumTime less the background interpolated in time
- * between the two background spectra. On success *values (count doubles)
- * and *wavelengths (count*4 + 4 bytes, 8 when count <= 0, element 0 the
- * count) are new CoTaskMemAlloc buffers. Statuses: a failing GetSpectrum's
- * own; E_UNEXPECTED when counts or wavelengths differ; E_OUTOFMEMORY.
- * Every array received from the data source is freed on every path. */
+ * between the two background spectra (equal background times with
+ * different values give IEEE infinities or NaN). On success *values (count
+ * doubles) and *wavelengths (count*4 + 4 bytes: element 0 copied from the
+ * spectrum's array, then the wavelengths; an empty spectrum gets 8 bytes
+ * {count, 0}) are new CoTaskMemAlloc buffers, and the status is that of
+ * the last GetSpectrum call. Statuses: a failing GetSpectrum's own;
+ * E_UNEXPECTED when counts or wavelengths differ, or a source reports a
+ * negative count or success without the arrays; E_OUTOFMEMORY. Out-
+ * parameters are written only on success. Every array received from the
+ * data source is freed on every path. request and the out-parameters are
+ * not tested. */
 LUMITRA_API int32_t LUMITRA_CALL Lumitra_GetBGSubtractedSpectrum(
     const BGSubtractionRequest* request, double** values, int32_t* count, int32_t** wavelengths);
 
 /* The same as a UVSpecData record whose arrays come from
  * Tool_AllocateUVSpecData of Varnex2.dll (libvarnex2.so on Linux), looked
- * up once per process. E_UNEXPECTED: sibling not loadable (record
- * untouched) or wavelength element 0 differs from the count. E_NOINTERFACE:
- * no Tool_AllocateUVSpecData (record untouched). */
+ * up once per process; the sibling then stays loaded. The record is
+ * cleared, then filled; maxValue/minValue start at -/+DBL_MAX.
+ * E_UNEXPECTED: sibling not loadable (record untouched) or wavelength
+ * element 0 differs from the count (record all zero). E_NOINTERFACE: no
+ * Tool_AllocateUVSpecData (record untouched; the next call tries again).
+ * The statuses of Lumitra_GetBGSubtractedSpectrum (record all zero). A
+ * failing allocator's status (record as it left it); on success the
+ * allocator's status. */
 LUMITRA_API int32_t LUMITRA_CALL Lumitra_GetBGSubtractedUVSpecData(
     const BGSubtractionRequest* request, UVSpecData* result);
 
@@ -439,8 +456,10 @@ LUMITRA_API int32_t LUMITRA_CALL Lumitra_GetBGSubtractedUVSpecData(
 } /* extern "C" */
 
 /* Caption of a wavelength list (LambdaList), for example "254.00/280.00".
- * options: bits 0-7 list kind (1 or 2), bit 8 first entry only. The caption
- * is emptied first. E_INVALIDARG: another list kind, or a count above 10.
+ * options: bits 0-7 list kind (1 or 2), bit 8 first entry only (never an
+ * empty caption: " "). decimals < 0 counts as 0. The caption is emptied
+ * first. E_INVALIDARG: another list kind, or a count above 10 (signed
+ * 16-bit). E_OUTOFMEMORY: the string could not grow (caption emptied).
  * C++ only: the caller shares its std::string with the library. */
 extern "C" LUMITRA_API int32_t LUMITRA_CALL Lumitra_GetStringLambdaMinMax(int32_t options,
                                                                           std::string& caption,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lumitra/lumitra.h"
+#include "utility_samples.h"
 
 namespace lumitra::test {
 
@@ -41,6 +42,7 @@ struct SampleData {
     int32_t count = 0;
     double position = 0;
     void (*freeTask)(void*) = nullptr;
+    UtilitySampleData utility;
 };
 
 inline bool MakeSample(const std::string& name, SampleData& d, ExportSample& sample) {
@@ -63,7 +65,7 @@ inline bool MakeSample(const std::string& name, SampleData& d, ExportSample& sam
         sample.check = [&d](int32_t status) -> std::string {
             return status == S_OK && d.position == 383.25 ? "" : "wrong corrected element";
         };
-    } else {
+    } else if (!MakeUtilitySample(name, d.utility, d.freeTask, sample.words, sample.check)) {
         return false;
     }
     return true;
