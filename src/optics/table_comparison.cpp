@@ -42,12 +42,8 @@ CommonStretch ToEntries(std::size_t startA, std::size_t endA, std::size_t startB
     return stretch;
 }
 
-// Text length of a table, or SIZE_MAX when it does not fit in memory.
-std::size_t TextLength(const std::int32_t* table, std::uint32_t count) noexcept {
-    std::uint64_t length = 0;
-    for (std::uint32_t i = 0; i < count; ++i) length += TableFieldWidth(table[i]);
-    return length > SIZE_MAX / 2 ? SIZE_MAX : static_cast<std::size_t>(length);
-}
+// The widest field: "-2147483648".
+constexpr std::size_t kWidestField = 11;
 
 char* WriteText(const std::int32_t* table, std::uint32_t count, char* out) noexcept {
     for (std::uint32_t i = 0; i < count; ++i) out += FormatTableField(table[i], out);
@@ -62,6 +58,17 @@ std::size_t TableFieldWidth(std::int32_t value) noexcept {
 }
 
 std::size_t FormatTableField(std::int32_t value, char* out) noexcept {
+    if (value >= 0 && value <= 99999) {
+        // The wavelengths of this system: exactly five characters, leading
+        // zeros shown as spaces.
+        auto rest = static_cast<std::uint32_t>(value);
+        for (std::size_t p = kFieldWidth; p-- > 0;) {
+            out[p] = static_cast<char>('0' + rest % 10);
+            rest /= 10;
+        }
+        for (std::size_t p = 0; p + 1 < kFieldWidth && out[p] == '0'; ++p) out[p] = ' ';
+        return kFieldWidth;
+    }
     const std::size_t width = TableFieldWidth(value);
     std::uint32_t magnitude = Magnitude(value);
     // Digits from the right, then the sign, then the padding.
@@ -108,17 +115,18 @@ std::int32_t CompareWavelengthTables(const std::int32_t* tableA, std::uint32_t c
                                      const std::int32_t* tableB, std::uint32_t countB,
                                      CommonStretch* stretch) noexcept {
     *stretch = CommonStretch{};
-    const std::size_t lengthA = TextLength(tableA, countA);
-    const std::size_t lengthB = TextLength(tableB, countB);
-    if (lengthA == SIZE_MAX || lengthB == SIZE_MAX) return E_OUTOFMEMORY;
-
-    // One buffer holds both texts; a zero-length request still gets a block.
-    auto text = module::TaskArray<char>::Zeroed(lengthA + lengthB + 1);
+    // One buffer holds both texts, room for the widest fields reserved so
+    // that each table is printed in a single pass.
+    const std::uint64_t room = (std::uint64_t{countA} + countB) * kWidestField + 1;
+    if (room > SIZE_MAX / 2) return E_OUTOFMEMORY;
+    auto text = module::TaskArray<char>::Zeroed(static_cast<std::size_t>(room));
     if (!text) return E_OUTOFMEMORY;
-    WriteText(tableA, countA, text.get());
-    WriteText(tableB, countB, text.get() + lengthA);
-    *stretch = FindCommonStretch(std::string_view(text.get(), lengthA),
-                                 std::string_view(text.get() + lengthA, lengthB));
+    char* const textA = text.get();
+    char* const textB = WriteText(tableA, countA, textA);
+    char* const end = WriteText(tableB, countB, textB);
+    *stretch = FindCommonStretch(
+        std::string_view(textA, static_cast<std::size_t>(textB - textA)),
+        std::string_view(textB, static_cast<std::size_t>(end - textB)));
     return S_OK;
 }
 
