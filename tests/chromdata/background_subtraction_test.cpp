@@ -284,3 +284,34 @@ TEST(BackgroundSubtraction, EveryAllocationFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every build must give the same corrected values: a digest over random
+// spectra and times is compared with one committed value.
+TEST(BackgroundSubtraction, SameResultsOnEveryBuild) {
+    lumitra::test::SplitMix64 random(150);
+    lumitra::test::Digest digest;
+    for (int round = 0; round < 200; ++round) {
+        const auto t = int32_t(random.Uniform(-1000, 1000));
+        const auto t1 = int32_t(random.Uniform(-1000, 1000));
+        const auto t2 = int32_t(random.Uniform(-1000, 1000));
+        std::vector<double> s(64), b1(64), b2(64);
+        for (size_t i = 0; i < 64; ++i) {
+            s[i] = random.Unit() * 3.0;
+            b1[i] = random.Unit() * 0.3;
+            b2[i] = random.Unit() * 0.3;
+        }
+        StandInSpectrumSource source;
+        source.At(t, Spectrum(s));
+        source.At(t1, Spectrum(b1));
+        source.At(t2, Spectrum(b2));
+        for (double v : Subtract(source, t, t1, t2).values) {
+            digest.Add(uint32_t(Bits(v)));
+            digest.Add(uint32_t(Bits(v) >> 32));
+        }
+    }
+    EXPECT_EQ(digest.Value(), 0xc82e7f90af22bbf5ull) << std::hex << "digest 0x" << digest.Value();
+}
+
+}  // namespace

@@ -272,3 +272,32 @@ TEST(LampMaxima, EveryAllocationFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every build must give the same reference values: a digest over many
+// random element spectra is compared with one committed value.
+TEST(LampMaxima, SameResultsOnEveryBuild) {
+    lumitra::test::SplitMix64 random(600230);
+    lumitra::test::Digest digest;
+    for (int round = 0; round < 200; ++round) {
+        std::vector<int32_t> w;
+        int32_t x = int32_t(random.Uniform(18000, 23000));
+        for (int32_t i = 0, n = int32_t(random.Uniform(3, 700)); i < n; ++i) {
+            w.push_back(x);
+            x += int32_t(random.Uniform(20, 150));
+        }
+        std::vector<double> s;
+        for (size_t i = 0; i < w.size(); ++i) s.push_back(random.Unit() * 65535.0);
+        for (const Lamp* lamp : {&kDeuterium, &kTungsten}) {
+            const Result r = Call(*lamp, 0, w, s);
+            digest.Add(uint32_t(r.status));
+            digest.Add(uint32_t(lumitra::test::Bits(r.reference)));
+            digest.Add(uint32_t(lumitra::test::Bits(r.reference) >> 32));
+            digest.Add(uint32_t(r.wavelength));
+        }
+    }
+    EXPECT_EQ(digest.Value(), 0x8e38580eb18103afull) << std::hex << "digest 0x" << digest.Value();
+}
+
+}  // namespace
