@@ -192,26 +192,55 @@ std::int32_t CCubicSpline::RebuildIntervalCache(std::int32_t count, std::int32_t
     m_nCacheCount = 0;
     m_pCacheIndex = AllocateArray<std::int32_t>(count);
     if (m_pCacheIndex == nullptr) return E_OUTOFMEMORY;
-    std::memset(m_pCacheIndex, 0, static_cast<std::size_t>(count) * sizeof(std::int32_t));
     m_nCacheCount = count;
     m_nCacheStart = start;
     m_nCacheStep = step;
+    const long long end = start + static_cast<long long>(count - 1) * step;
+    if (step > 0 && end <= INT32_MAX)
+        FillAscendingIntervals(count, start, step);
+    else
+        WalkIntervals(count, start, step);
+    return S_OK;
+}
 
+void CCubicSpline::FillAscendingIntervals(std::int32_t count, std::int32_t start,
+                                          std::int32_t step) noexcept {
+    // On a rising grid that does not wrap, the points of interval k are
+    // those from the first at or past x[k] to the last before x[k+1].
+    auto firstAtOrPast = [=](std::int32_t knot) -> std::int32_t {
+        const long long distance = static_cast<long long>(knot) - start;
+        if (distance <= 0) return 0;
+        const long long i = (distance + step - 1) / step;
+        return i < count ? static_cast<std::int32_t>(i) : count;
+    };
+    std::int32_t* index = m_pCacheIndex;
+    std::int32_t i = firstAtOrPast(m_pX[0]);
+    for (std::int32_t p = 0; p < i; ++p) index[p] = 0;
+    for (std::int32_t k = 0; k + 1 < m_nCount; ++k) {
+        const std::int32_t end = firstAtOrPast(m_pX[k + 1]);
+        for (; i < end; ++i) index[i] = k + 1;
+    }
+    for (; i < count; ++i) index[i] = 0;  // at the last knot and beyond
+}
+
+void CCubicSpline::WalkIntervals(std::int32_t count, std::int32_t start,
+                                 std::int32_t step) noexcept {
+    std::int32_t* index = m_pCacheIndex;
+    std::memset(index, 0, static_cast<std::size_t>(count) * sizeof(std::int32_t));
     const std::int32_t* x = m_pX;
     const std::int32_t last = m_nCount - 1;
     std::int32_t i = 0;
     while (i < count && WrapAdd(start, WrapMul(i, step)) < x[0]) ++i;
-    // The knot pointer only moves forward: on an ascending grid each knot
-    // is passed once.
+    // The knot pointer only moves forward; a point it cannot reach ends
+    // the search, and every later point stays outside.
     std::int32_t k = 0;
     for (; i < count; ++i) {
         const std::int32_t t = WrapAdd(start, WrapMul(i, step));
         if (t > x[last]) break;
         while (k < last && !(x[k] <= t && t < x[k + 1])) ++k;
         if (k == last) break;
-        m_pCacheIndex[i] = k + 1;
+        index[i] = k + 1;
     }
-    return S_OK;
 }
 
 std::int32_t CCubicSpline::Evaluate(std::int32_t count, std::int32_t start, std::int32_t step,

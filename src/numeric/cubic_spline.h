@@ -64,6 +64,8 @@ public:
 
 private:
     std::int32_t RebuildIntervalCache(std::int32_t count, std::int32_t start, std::int32_t step);
+    void FillAscendingIntervals(std::int32_t count, std::int32_t start, std::int32_t step) noexcept;
+    void WalkIntervals(std::int32_t count, std::int32_t start, std::int32_t step) noexcept;
 
     std::int32_t m_bInitialized;  // 1 once Allocate succeeded
     std::int32_t m_nCount;        // knots n

@@ -216,6 +216,25 @@ TEST(CubicSpline, CacheFollowsTheGrid) {
     }
 }
 
+TEST(CubicSpline, GridsAtTheEndsOfTheIntegerRange) {
+    // Knots just below INT32_MAX; rising grids that stop short of the
+    // limit, and grids whose abscissas wrap past it.
+    const std::vector<int32_t> x = {INT32_MAX - 1000, INT32_MAX - 600, INT32_MAX - 100, INT32_MAX};
+    const std::vector<double> y = {1, 4, -2, 3};
+    CCubicSpline spline;
+    ASSERT_EQ(spline.Create(4, x.data(), y.data(), 0.0, 1e30), S_OK);
+    const LiteralCubicSpline literal(x, y, 0.0, 1e30);
+    const int32_t grids[][3] = {{101, INT32_MAX - 1000, 10},   {50, INT32_MAX - 1100, 20},
+                                {400, INT32_MAX - 1200, 7},    {3, INT32_MAX - 5, INT32_MAX},
+                                {90, INT32_MIN + 10, -25},     {10, INT32_MAX, 1}};
+    for (const auto& g : grids) {
+        const auto values = Evaluated(spline, g[0], g[1], g[2]);
+        const auto expected = literal.Evaluate(g[0], g[1], g[2]);
+        for (int i = 0; i < g[0]; ++i)
+            ASSERT_EQ(Bits(values[i]), Bits(expected[i])) << g[1] << " step " << g[2] << " i " << i;
+    }
+}
+
 TEST(CubicSpline, RuntimeClassRecord) {
     test::AllocationBalance balance;
     const RuntimeClass* cls = &CCubicSpline::classCCubicSpline;
@@ -311,6 +330,7 @@ TEST(CubicSpline, EveryAllocationFailure) {
                     EXPECT_EQ(Bits(values[i]), Bits(expected[i])) << i;
             }
         };
+        const auto otherExpected = literal.Evaluate(3, 0, 1);
         for (int n = 1; n <= (rounded ? 2 : 1); ++n) {
             double other[3];
             ASSERT_EQ(spline.Evaluate(3, 0, 1, other, nullptr), S_OK);  // cache another grid
@@ -320,6 +340,9 @@ TEST(CubicSpline, EveryAllocationFailure) {
             module::allocation_hook::FailNthAllocation(0);
             EXPECT_EQ(values, std::vector<double>(20, 77.0));
             EXPECT_EQ(ints, std::vector<int32_t>(20, 77));
+            // The grid cached before the failure is not taken for cached.
+            ASSERT_EQ(spline.Evaluate(3, 0, 1, other, nullptr), S_OK);
+            for (int i = 0; i < 3; ++i) EXPECT_EQ(Bits(other[i]), Bits(otherExpected[i])) << i;
             ASSERT_EQ(evaluate(), S_OK);
             expectResults();
             values.assign(20, 77.0);
