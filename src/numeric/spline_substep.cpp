@@ -1,0 +1,202 @@
+// Sub-step spline mode of the spline interpolation: a clamped cubic spline
+// through a range of samples, evaluated subSteps times per interval.
+//
+// The knots are the sample positions within the range, 0, 1, 2, ..., so the
+// interval of an evaluation point follows from its position instead of a
+// search, and each interval's points are evaluated in one run with its
+// coefficients at hand.
+#include <cstddef>
+
+#include "module/task_allocator.h"
+#include "numeric/spline_interpolation.h"
+#include "numeric/truncation.h"
+
+namespace lumitra::numeric {
+namespace {
+
+// What a request covers: q input samples on the output grid, knots from
+// sample i0 on, m knots, evaluation points 0..n.
+struct SubStepRange {
+    std::int32_t q;
+    std::int32_t i0;
+    std::int32_t m;
+    std::int32_t n;
+};
+
+// Finds the range of a request; false when the request lies outside the
+// routine's limits or would touch its outputs at or beyond outCount.
+bool FindRange(const SplineRequest& r, SubStepRange& range) {
+    const std::int32_t count = r.outCount;
+    const std::int32_t steps = r.subSteps;
+    const double* inX = r.inX;
+    if (steps <= 0) return false;
+    const std::int32_t q = count / steps;
+    if (q < 2) return false;
+
+    // i0: the last sample whose abscissa lies below startX.
+    std::int32_t i0 = 0;
+    if (!(r.startX <= inX[0])) {
+        std::int32_t i = 0;
+        while (i != count - 1 && inX[i] != 0.0) {
+            ++i;
+            if (r.startX <= inX[i]) break;
+        }
+        i0 = i == 0 ? 0 : i - 1;
+    }
+    // i1: the first sample from i0 on whose abscissa reaches endX.
+    std::int32_t i1 = i0;
+    while (r.endX > inX[i1] && i1 != count - 1 && inX[i1] != 0.0) ++i1;
+
+    const std::int32_t m = i1 - i0 + 1;
+    if (m < 2 || m > kSplineMaxKnots) return false;
+    const double points = static_cast<double>(m) / (1.0 / steps);
+    if (!(points < kSplineMaxPoints)) return false;  // n + 1 points at most
+    const std::int32_t n = TruncateToInt32(points);
+    // Ordinates i0*F .. i0*F + n and abscissae 0 .. q*F must fit.
+    const long long steps64 = steps;
+    if (i0 * steps64 + n >= count || q * steps64 >= count) return false;
+    range = {q, i0, m, n};
+    return true;
+}
+
+// The fixed working blocks, from the task allocator in this order.
+constexpr std::size_t kKnotArrayLength = kSplineMaxKnots + 1;  // index 0 unused
+class WorkingBlocks {
+public:
+    WorkingBlocks() noexcept {
+        abscissae_ = module::TaskAllocate(kSplineMaxPoints * sizeof(double));
+        if (abscissae_ == nullptr) return;
+        values_ = module::TaskAllocate(kSplineMaxPoints * sizeof(double));
+        if (values_ == nullptr) return;
+        knots_ = static_cast<double*>(module::TaskAllocate(8 * kKnotArrayLength * sizeof(double)));
+    }
+    ~WorkingBlocks() {
+        module::TaskFree(knots_);
+        module::TaskFree(values_);
+        module::TaskFree(abscissae_);
+    }
+    WorkingBlocks(const WorkingBlocks&) = delete;
+    WorkingBlocks& operator=(const WorkingBlocks&) = delete;
+
+    bool Obtained() const noexcept { return knots_ != nullptr; }
+    // Knot array `which` (0..7) of the spline block.
+    double* KnotArray(int which) const noexcept { return knots_ + which * kKnotArrayLength; }
+
+private:
+    // The evaluation points need no table of their own here: each one is
+    // computed where it is used.
+    void* abscissae_ = nullptr;
+    void* values_ = nullptr;
+    double* knots_ = nullptr;
+};
+
+// The clamped spline, knots 1..m: ordinates a, slopes b, coefficients c
+// and d, abscissae x, diagonal e, widths h, divided differences delta.
+struct KnotArrays {
+    double *a, *b, *c, *d, *x, *e, *h, *delta;
+};
+
+// Solves for the slopes with zero slope at both ends and forms the cubic
+// coefficients. Written for any increasing knots; here every h is 1.
+void SolveClampedSpline(const KnotArrays& s, std::int32_t m) {
+    s.b[1] = 0.0;
+    s.b[m] = 0.0;
+    s.e[1] = 1.0;
+    s.h[1] = 0.0;
+    for (std::int32_t k = 2; k <= m; ++k) {
+        s.h[k] = s.x[k] - s.x[k - 1];
+        s.delta[k] = (s.a[k] - s.a[k - 1]) / s.h[k];
+    }
+    for (std::int32_t k = 2; k <= m - 1; ++k) {
+        s.b[k] = 3.0 * (s.delta[k] * s.h[k + 1] + s.delta[k + 1] * s.h[k]);
+        s.e[k] = 2.0 * (s.h[k] + s.h[k + 1]);
+    }
+    for (std::int32_t k = 2; k <= m - 1; ++k) {
+        const double w = s.h[k + 1] / s.e[k - 1];
+        s.e[k] = s.e[k] - w * s.h[k - 1];
+        s.b[k] = s.b[k] - w * s.b[k - 1];
+    }
+    for (std::int32_t k = m - 1; k >= 2; --k) s.b[k] = (s.b[k] - s.h[k] * s.b[k + 1]) / s.e[k];
+    for (std::int32_t k = 1; k <= m - 1; ++k) {
+        const double t = s.b[k] + s.b[k + 1] - 2.0 * s.delta[k + 1];
+        s.c[k] = (s.delta[k + 1] - s.b[k] - t) / s.h[k + 1];
+        s.d[k] = t / (s.h[k + 1] * s.h[k + 1]);
+    }
+}
+
+// Point j of the evaluation grid lies at j*g past the first knot (0.0).
+inline double GridPosition(std::int32_t j, double g) { return static_cast<double>(j) * g; }
+
+// Evaluates the spline at points 0..n and stores each value truncated to
+// out[j]. Interval k (knots k and k+1 at k-1 and k) holds the points below
+// k; the last interval also takes every point beyond the last knot.
+void EvaluateOnGrid(const KnotArrays& s, std::int32_t m, std::int32_t steps, std::int32_t n,
+                    std::int32_t* out) {
+    const double g = 1.0 / steps;
+    std::int32_t j = 0;
+    for (std::int32_t k = 1; k <= m - 1; ++k) {
+        std::int32_t end = n + 1;
+        if (k < m - 1) {
+            // The first point at or past k: near k*F, found exactly with
+            // the rounded positions themselves.
+            const double knot = k;
+            end = static_cast<std::int32_t>(static_cast<long long>(k) * steps);
+            if (end > n + 1) end = n + 1;
+            if (end < j) end = j;
+            while (end > j && GridPosition(end - 1, g) >= knot) --end;
+            while (end <= n && GridPosition(end, g) < knot) ++end;
+        }
+        const double x = s.x[k], a = s.a[k], b = s.b[k], c = s.c[k], d = s.d[k];
+        for (; j < end; ++j) {
+            const double r = GridPosition(j, g) - x;
+            out[j] = TruncateToInt32(((d * r + c) * r + b) * r + a);
+        }
+    }
+}
+
+// Output abscissa o stands for the fractional sample position o / F:
+// linear between the samples, repeated steps of the last interval's width
+// past sample q-2.
+void RefineAbscissae(const double* inX, std::int32_t q, std::int32_t steps, double* outX) {
+    const double f = steps;
+    for (std::int32_t r = 0; r <= q - 2; ++r) {
+        const double x0 = inX[r];
+        const double width = inX[r + 1] - inX[r];
+        double* row = outX + static_cast<std::ptrdiff_t>(r) * steps;
+        for (std::int32_t s = 0; s < steps; ++s) row[s] = x0 + (width * s) / f;
+    }
+    const double d = (inX[q - 1] - inX[q - 2]) / f;
+    double v = inX[q - 1];
+    double* tail = outX + static_cast<std::ptrdiff_t>(q - 1) * steps;
+    for (std::int32_t s = 0; s < steps; ++s) {
+        tail[s] = v;
+        v = v + d;
+    }
+    tail[steps] = v;
+}
+
+}  // namespace
+
+std::int32_t SubStepSplineInterpolation(SplineRequest& request) {
+    SubStepRange range;
+    if (!FindRange(request, range)) return E_INVALIDARG;
+    ClearSplineOutputs(request);
+    WorkingBlocks blocks;
+    if (!blocks.Obtained()) return E_OUTOFMEMORY;
+
+    const KnotArrays s = {blocks.KnotArray(0), blocks.KnotArray(1), blocks.KnotArray(2),
+                          blocks.KnotArray(3), blocks.KnotArray(4), blocks.KnotArray(5),
+                          blocks.KnotArray(6), blocks.KnotArray(7)};
+    for (std::int32_t k = 1; k <= range.m; ++k) {
+        s.x[k] = k - 1;
+        s.a[k] = request.inY[range.i0 + k - 1];
+    }
+    SolveClampedSpline(s, range.m);
+    const std::int32_t steps = request.subSteps;
+    EvaluateOnGrid(s, range.m, steps, range.n,
+                   request.outY + static_cast<std::ptrdiff_t>(range.i0) * steps);
+    RefineAbscissae(request.inX, range.q, steps, request.outX);
+    return S_OK;
+}
+
+}  // namespace lumitra::numeric

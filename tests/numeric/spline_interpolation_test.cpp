@@ -1,0 +1,392 @@
+// The spline interpolation: the documented request shapes, the rejected
+// requests, every allocation failure, and bit-for-bit agreement with the
+// step-by-step version over thousands of requests of both modes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "literal_spline_interpolation.h"
+#include "lumitra/lumitra.h"
+#include "numeric/spline_interpolation.h"
+#include "support/allocation_guard.h"
+#include "support/random.h"
+#include "support/ulps.h"
+
+namespace lumitra::numeric {
+namespace {
+
+using test::Bits;
+
+constexpr double kOutXSentinel = -777.25;
+constexpr int32_t kOutYSentinel = 0x5A5A5A5A;
+constexpr int32_t kGuard = 16;  // entries past outCount that must stay untouched
+
+// A request and the caller's four arrays, each outCount entries plus a
+// guard zone.
+struct Call {
+    SplineRequest request{};
+    std::vector<double> inX, outX;
+    std::vector<int32_t> inY, outY;
+
+    Call(int32_t mode, std::vector<double> x, std::vector<int32_t> y, double startX, double endX,
+         int32_t outCount, int32_t subSteps) {
+        const size_t size = size_t(std::max(outCount, 0) + kGuard);
+        x.resize(std::max(x.size(), size), 0.0);
+        y.resize(std::max(y.size(), size), 0);
+        inX = x;
+        inY = y;
+        for (size_t i = size_t(std::max(outCount, 0)); i < inX.size(); ++i) {
+            inX[i] = 1e9 + double(i);  // never a terminator, never reached
+            inY[i] = -123;
+        }
+        outX.assign(inX.size(), kOutXSentinel);
+        outY.assign(inY.size(), kOutYSentinel);
+        request = {mode,   inX.data(), inY.data(), outX.data(), outY.data(), 0,
+                   startX, endX,       outCount,   subSteps};
+    }
+    // Points the request at this call's arrays (calls are copied) and runs it.
+    int32_t Run() {
+        request.inX = inX.data();
+        request.inY = inY.data();
+        request.outX = outX.data();
+        request.outY = outY.data();
+        return Lumitra_SplineInterpolation(&request);
+    }
+};
+
+// The fine-grid request: elements 1..n at abscissae 1..n, 64 sub-steps.
+Call FineGridCall(const std::vector<int32_t>& y) {
+    const int32_t n = int32_t(y.size());
+    std::vector<double> x(n);
+    for (int32_t i = 0; i < n; ++i) x[i] = i + 1;
+    return Call(1, x, y, 1.0, n, 64 * n + 1, 64);
+}
+
+TEST(SplineInterpolation, FineGridRequestShape) {
+    test::AllocationBalance balance;
+    std::vector<int32_t> y(512);
+    for (int i = 0; i < 512; ++i) y[i] = int32_t(1000.0 * (100 + 50 * std::sin(i * 0.05)));
+    Call call = FineGridCall(y);
+    ASSERT_EQ(call.Run(), S_OK);
+    for (int o = 0; o <= 64 * 512; ++o) {
+        ASSERT_EQ(call.outX[o], 1.0 + o / 64.0) << o;
+        if (o % 64 == 0 && o < 64 * 512) {  // through every knot
+            ASSERT_EQ(call.outY[o], y[o / 64]) << o;
+        }
+    }
+    for (int o = 64 * 512 + 1; o < 64 * 512 + 1 + kGuard; ++o) {
+        EXPECT_EQ(call.outX[o], kOutXSentinel);
+        EXPECT_EQ(call.outY[o], kOutYSentinel);
+    }
+    // The record's pointers are left as they were.
+    EXPECT_EQ(call.request.inX, call.inX.data());
+    EXPECT_EQ(call.request.outY, call.outY.data());
+}
+
+TEST(SplineInterpolation, TwoKnotsGiveTheClampedCubic) {
+    // a + 3 delta r^2 - 2 delta r^3, with zero slope at both knots; past
+    // the second knot the same cubic continues.
+    Call call(1, {10.0, 20.0}, {1000, 5000}, 10.0, 20.0, 9, 4);
+    ASSERT_EQ(call.Run(), S_OK);
+    const int32_t expected[] = {1000, 1625, 3000, 4375, 5000, 4125, 1000, -5125, -15000};
+    for (int o = 0; o < 9; ++o) EXPECT_EQ(call.outY[o], expected[o]) << o;
+    const double abscissae[] = {10, 12.5, 15, 17.5, 20, 22.5, 25, 27.5, 30};
+    for (int o = 0; o < 9; ++o) EXPECT_EQ(call.outX[o], abscissae[o]) << o;
+}
+
+TEST(SplineInterpolation, ConstantOrdinatesAndRangesInside) {
+    // Samples 0..9 at 100, 110, ...; the range from 131 to 160 covers
+    // samples 3..6 (the last below 131, the first reaching 160).
+    std::vector<double> x;
+    for (int i = 0; i < 10; ++i) x.push_back(100.0 + 10 * i);
+    Call call(1, x, std::vector<int32_t>(10, 42), 131.0, 160.0, 8 * 10 + 1, 8);
+    ASSERT_EQ(call.Run(), S_OK);
+    for (int o = 0; o <= 80; ++o) {
+        const bool evaluated = o >= 3 * 8 && o <= 3 * 8 + 4 * 8;
+        EXPECT_EQ(call.outY[o], evaluated ? 42 : 0) << o;
+        EXPECT_EQ(call.outX[o], 100.0 + 10.0 * o / 8) << o;
+    }
+}
+
+TEST(SplineInterpolation, MidpointRules) {
+    // Eight-fold refinement of five points; outCount leaves room for the
+    // midpoint written after the last point.
+    const std::vector<double> x = {1, 2, 3, 4, 5};
+    const std::vector<int32_t> y = {0, 1600, 0, 1600, 3200};
+    Call call(0, x, y, 0.0, 5.0, 34, 0);
+    ASSERT_EQ(call.Run(), S_OK);
+    for (int o = 0; o <= 32; ++o) EXPECT_EQ(call.outX[o], 1.0 + o / 8.0) << o;
+    for (int k = 0; k < 5; ++k) EXPECT_EQ(call.outY[8 * k], y[k]) << k;
+    // The inputs now hold the four-fold intermediate series.
+    for (int o = 0; o <= 16; ++o) EXPECT_EQ(call.inX[o], 1.0 + o / 4.0) << o;
+    // First pass: midpoint 0-1 is the integer mean of points 0 and 2; the
+    // midpoint 1-2 follows (-1, 9, 9, -1)/16 of points 0..3.
+    Call one(0, x, y, 0.0, 5.0, 34, 0);
+    test::LiteralRequest literal{0,
+                                 test::TrackedArray<double>(one.inX),
+                                 test::TrackedArray<int32_t>(one.inY),
+                                 test::TrackedArray<double>(std::vector<double>(50)),
+                                 test::TrackedArray<int32_t>(std::vector<int32_t>(50)),
+                                 0.0,
+                                 5.0,
+                                 34,
+                                 0};
+    test::LiteralMidpointPass(literal.inX, literal.inY, literal.outX, literal.outY, 5.0, 34);
+    EXPECT_EQ(literal.outY[1], (0 + 0) / 2);
+    EXPECT_EQ(literal.outY[3], int32_t((9.0 * 1600 - 0 + 9.0 * 0 - 1600) * 0.0625));
+    EXPECT_EQ(literal.outY[3], 800);
+}
+
+// Requests outside the routine's limits: E_INVALIDARG, nothing written.
+TEST(SplineInterpolation, RejectedRequestsWriteNothing) {
+    std::vector<double> x512(512);
+    for (int i = 0; i < 512; ++i) x512[i] = i + 1;
+    const std::vector<int32_t> y512(512, 7);
+    std::vector<double> x1100(1100);
+    for (int i = 0; i < 1100; ++i) x1100[i] = i + 1;
+    struct Case {
+        const char* name;
+        Call call;
+    };
+    Case cases[] = {
+        {"no sub-steps", Call(1, x512, y512, 1, 512, 32769, 0)},
+        {"negative sub-steps", Call(1, x512, y512, 1, 512, 32769, -64)},
+        {"one covered sample", Call(1, x512, y512, 1, 512, 127, 64)},
+        {"negative count", Call(1, x512, y512, 1, 512, -5, 64)},
+        {"one knot", Call(1, x512, y512, 1, 1, 32769, 64)},
+        {"1026 knots", Call(1, x1100, std::vector<int32_t>(1100), 1, 1026, 1101, 1)},
+        {"65537 points", Call(1, x1100, std::vector<int32_t>(1100), 1, 1024, 1100 * 64 + 1, 64)},
+        {"ordinates past outCount", Call(1, x512, y512, 1, 512, 64 * 400 + 1, 64)},
+        {"abscissae past outCount", Call(1, x512, y512, 1, 511, 32768, 64)},
+        {"midpoint scan never ends", Call(0, x512, y512, 0, 1e9, 600, 0)},
+        {"midpoint tail past outCount", Call(0, {1, 2, 3, 4, 5}, {1, 2, 3, 4, 5}, 0, 5, 33, 0)},
+        {"midpoint without room", Call(0, {1, 2}, {1, 2}, 0, 2, 1, 0)},
+    };
+    for (auto& c : cases) {
+        test::AllocationBalance balance;
+        const auto inX = c.call.inX, outX = c.call.outX;
+        const auto inY = c.call.inY, outY = c.call.outY;
+        EXPECT_EQ(c.call.Run(), E_INVALIDARG) << c.name;
+        EXPECT_EQ(c.call.inX, inX) << c.name;
+        EXPECT_EQ(c.call.inY, inY) << c.name;
+        EXPECT_EQ(c.call.outX, outX) << c.name;
+        EXPECT_EQ(c.call.outY, outY) << c.name;
+    }
+    EXPECT_EQ(Lumitra_SplineInterpolation(nullptr), E_INVALIDARG);
+}
+
+TEST(SplineInterpolation, EveryAllocationFailure) {
+    std::vector<int32_t> y(100);
+    for (int i = 0; i < 100; ++i) y[i] = i * i;
+    const Call pristine = FineGridCall(y);
+    Call call = pristine;
+    Call expected = pristine;
+    ASSERT_EQ(expected.Run(), S_OK);
+    int32_t status = 0;
+    const int points = test::SweepAllocationFailures(
+        [&] {
+            call = pristine;
+            status = call.Run();
+        },
+        [&](bool failed) {
+            const int32_t count = pristine.request.outCount;
+            if (!failed) {
+                EXPECT_EQ(status, S_OK);
+                EXPECT_EQ(call.outX, expected.outX);
+                EXPECT_EQ(call.outY, expected.outY);
+                return;
+            }
+            // Outputs cleared, nothing else written.
+            EXPECT_EQ(status, E_OUTOFMEMORY);
+            for (int32_t o = 0; o < count + kGuard; ++o) {
+                EXPECT_EQ(Bits(call.outX[o]), Bits(o < count ? 0.0 : kOutXSentinel)) << o;
+                EXPECT_EQ(call.outY[o], o < count ? 0 : kOutYSentinel) << o;
+            }
+            EXPECT_EQ(call.inX, pristine.inX);
+            EXPECT_EQ(call.inY, pristine.inY);
+        });
+    EXPECT_EQ(points, 3);
+
+    // The midpoint mode allocates nothing.
+    Call midpoint(0, {1, 2, 3, 4, 5}, {1, 2, 3, 4, 5}, 0, 5, 34, 0);
+    test::AllocationBalance balance;
+    module::allocation_hook::FailNthAllocation(1);
+    EXPECT_EQ(midpoint.Run(), S_OK);
+    EXPECT_FALSE(module::allocation_hook::FailureDelivered());
+}
+
+// ------------------------------------------------------------------------
+// Random requests of both modes against the step-by-step version.
+
+double FromBits(uint64_t bits) {
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// One NaN pattern only: where two NaNs meet in an addition, x86 keeps the
+// first operand's, and C++ leaves the operand order of `+` open.
+const double kNaN = FromBits(0x7FF8000000000ABCull);
+
+std::vector<int32_t> RandomOrdinates(test::SplitMix64& rng, int32_t n) {
+    std::vector<int32_t> y(n);
+    const int kind = int(rng.Uniform(0, 5));
+    const double level = double(rng.Uniform(-100000, 100000));
+    for (int32_t i = 0; i < n; ++i) {
+        switch (kind) {
+            case 0:  // a lamp spectrum scaled by 1000
+                y[i] = int32_t(1000.0 * (level / 1000 + 3000 * std::exp(-std::pow((i - n * 0.4) / 3.0, 2)) +
+                                         200 * std::exp(-std::pow((i - n * 0.8) / 9.0, 2))));
+                break;
+            case 1: y[i] = int32_t(level); break;  // constant
+            case 2: y[i] = int32_t(level) + 977 * i; break;  // ramp
+            case 3: y[i] = int32_t(rng.Uniform(-2, 2)); break;  // ties
+            case 4: y[i] = int32_t(rng.Uniform(INT32_MIN, INT32_MAX)); break;  // overshoots
+            default: y[i] = int32_t(rng.Uniform(-1000000, 1000000)); break;
+        }
+    }
+    return y;
+}
+
+// Abscissae: mostly increasing, with the oddities a host might send.
+std::vector<double> RandomAbscissae(test::SplitMix64& rng, int32_t n, int32_t room) {
+    std::vector<double> x(std::max(n, room));
+    const int kind = int(rng.Uniform(0, 6));
+    double v = kind == 1 ? -50.0 * rng.Unit() : 1.0;
+    for (int32_t i = 0; i < int32_t(x.size()); ++i) {
+        if (i >= n) {  // what lies past the data: an end mark, more data, noise
+            x[i] = kind == 2 ? v + i : kind == 3 ? rng.Unit() * 1000 : 0.0;
+            continue;
+        }
+        switch (kind) {
+            case 0: x[i] = i + 1; break;
+            case 4: x[i] = (v += rng.Unit() < 0.1 ? -rng.Unit() : rng.Unit() * 3); break;
+            case 5: {
+                const double specials[] = {kNaN, std::numeric_limits<double>::infinity(),
+                                           -std::numeric_limits<double>::infinity(), 0.0};
+                x[i] = rng.Uniform(0, 15) == 0 ? specials[rng.Uniform(0, 3)] : (v += rng.Unit());
+                break;
+            }
+            default: x[i] = (v += 0.25 + rng.Unit() * 4); break;
+        }
+    }
+    return x;
+}
+
+bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+// Runs one request both ways and compares: a request the literal version
+// runs within outCount must succeed with identical arrays; any other must
+// be rejected with nothing written.
+void Compare(int32_t mode, const std::vector<double>& x, const std::vector<int32_t>& y,
+             double startX, double endX, int32_t outCount, int32_t subSteps, int round,
+             int& accepted) {
+    Call call(mode, x, y, startX, endX, outCount, subSteps);
+    const size_t spare = call.inX.size() * 3 + 70000;
+    auto padX = [&](std::vector<double> v) {
+        v.resize(spare, 0.0);
+        return v;
+    };
+    auto padY = [&](std::vector<int32_t> v) {
+        v.resize(spare, 0);
+        return v;
+    };
+    test::LiteralRequest literal{mode,
+                                 test::TrackedArray<double>(padX(call.inX)),
+                                 test::TrackedArray<int32_t>(padY(call.inY)),
+                                 test::TrackedArray<double>(padX(call.outX)),
+                                 test::TrackedArray<int32_t>(padY(call.outY)),
+                                 startX,
+                                 endX,
+                                 outCount,
+                                 subSteps};
+    const bool inside = test::LiteralSplineInterpolation(literal);
+    const auto inX = call.inX, outX = call.outX;
+    const auto inY = call.inY, outY = call.outY;
+    const int32_t status = call.Run();
+    ASSERT_EQ(status, inside ? S_OK : E_INVALIDARG)
+        << "round " << round << " mode " << mode << " outCount " << outCount << " F " << subSteps;
+    if (!inside) {
+        ASSERT_TRUE(SameBits(call.inX, inX) && call.inY == inY && SameBits(call.outX, outX) &&
+                    call.outY == outY)
+            << "round " << round << ": a rejected request wrote";
+        return;
+    }
+    ++accepted;
+    for (size_t i = 0; i < call.inX.size(); ++i) {
+        const bool within = i < size_t(outCount);
+        ASSERT_EQ(Bits(call.inX[i]), Bits(within ? literal.inX.Data()[i] : inX[i])) << round << " inX " << i;
+        ASSERT_EQ(call.inY[i], within ? literal.inY.Data()[i] : inY[i]) << round << " inY " << i;
+        ASSERT_EQ(Bits(call.outX[i]), Bits(within ? literal.outX.Data()[i] : outX[i])) << round << " outX " << i;
+        ASSERT_EQ(call.outY[i], within ? literal.outY.Data()[i] : outY[i]) << round << " outY " << i;
+    }
+}
+
+TEST(SplineInterpolation, SubStepRequestsMatchLiteralVersion) {
+    test::SplitMix64 rng(0x5B11E);
+    test::AllocationBalance balance;
+    int accepted = 0;
+    for (int round = 0; round < 2500; ++round) {
+        const int32_t n = int32_t(rng.Uniform(2, rng.Uniform(0, 40) == 0 ? 1100 : 60));
+        int32_t steps = int32_t(rng.Uniform(1, 128));
+        if (rng.Uniform(0, 3) == 0) steps = 64;
+        if (rng.Uniform(0, 40) == 0) steps = int32_t(rng.Uniform(-3, 0));
+        int32_t outCount = steps * n + 1;
+        switch (rng.Uniform(0, 6)) {
+            case 0: outCount += int32_t(rng.Uniform(-2, 2)); break;
+            case 1: outCount = int32_t(rng.Uniform(-2, std::max(2, steps * n * 2))); break;
+            case 2: outCount += steps * int32_t(rng.Uniform(0, 3)); break;
+            default: break;
+        }
+        const auto x = RandomAbscissae(rng, n, std::max(outCount, 0));
+        double startX = x[0], endX = x[n - 1];
+        switch (rng.Uniform(0, 4)) {
+            case 0: startX = x[size_t(rng.Uniform(0, n - 1))], endX = x[size_t(rng.Uniform(0, n - 1))]; break;
+            case 1:
+                startX = x[0] + rng.Unit() * (x[n - 1] - x[0]);
+                endX = startX + rng.Unit() * (x[n - 1] - x[0]);
+                break;
+            case 2: startX = x[0] - 5, endX = x[n - 1] + 5; break;
+            default: break;
+        }
+        Compare(1, x, RandomOrdinates(rng, std::max(n, outCount)), startX, endX, outCount, steps,
+                round, accepted);
+        if (HasFatalFailure()) return;
+    }
+    EXPECT_GT(accepted, 1200);
+}
+
+TEST(SplineInterpolation, MidpointRequestsMatchLiteralVersion) {
+    test::SplitMix64 rng(0x313D);
+    test::AllocationBalance balance;
+    int accepted = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const int32_t n = int32_t(rng.Uniform(1, rng.Uniform(0, 20) == 0 ? 300 : 25));
+        int32_t outCount = 8 * (n - 1) + 2;
+        switch (rng.Uniform(0, 4)) {
+            case 0: outCount += int32_t(rng.Uniform(-3, 3)); break;
+            case 1: outCount = int32_t(rng.Uniform(-1, 10 * n)); break;
+            case 2: outCount += int32_t(rng.Uniform(0, 40)); break;
+            default: break;
+        }
+        const auto x = RandomAbscissae(rng, n, std::max(outCount, 0));
+        double endX = x[n - 1];
+        switch (rng.Uniform(0, 3)) {
+            case 0: endX = x[size_t(rng.Uniform(0, n - 1))]; break;
+            case 1: endX = x[0] + rng.Unit() * (x[n - 1] - x[0]) * 1.2; break;
+            default: break;
+        }
+        Compare(0, x, RandomOrdinates(rng, std::max(n, outCount)), rng.Unit(), endX, outCount,
+                int32_t(rng.Uniform(-5, 5)), round, accepted);
+        if (HasFatalFailure()) return;
+    }
+    EXPECT_GT(accepted, 1200);
+}
+
+}  // namespace
+}  // namespace lumitra::numeric
