@@ -283,11 +283,15 @@ LUMITRA_API int32_t LUMITRA_CALL Lumitra_GetElementIndexFromWavelengthTable(
 /* ------------------------------------------------------------------------ */
 
 /* Refines a sampled series onto a finer grid (see SplineRequest).
- * E_INVALIDARG: request null, or a request outside the routine's limits
- * (sub-steps <= 0, fewer than two covered samples or knots, more than 1025
- * knots or 65536 evaluation points, range scans that would run past
- * outCount); nothing is written then. Otherwise outX/outY[0..outCount-1]
- * are cleared first; E_OUTOFMEMORY (spline mode) leaves them cleared. */
+ * E_INVALIDARG, nothing written: request null, or a request outside the
+ * routine's limits: sub-steps <= 0, fewer than two covered samples or
+ * knots, more than 1025 knots or 65536 evaluation points, or any read or
+ * write at or past index outCount (range scans that never meet endX or a
+ * 0.0 abscissa, outputs that do not fit; in midpoint mode all four arrays
+ * count as outCount long, so outCount must exceed the eight-fold series by
+ * one). Otherwise outX/outY[0..outCount-1] are cleared first; E_OUTOFMEMORY
+ * (spline mode) leaves them cleared. Midpoint mode leaves the four-fold
+ * series in inX/inY. Input and output arrays must not overlap. */
 LUMITRA_API int32_t LUMITRA_CALL Lumitra_SplineInterpolation(SplineRequest* request);
 
 /* Subtracts from every sample the mean of the samples within halfWidth on

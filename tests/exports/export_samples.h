@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lumitra/lumitra.h"
+#include "kernel_samples.h"
 #include "utility_samples.h"
 
 namespace lumitra::test {
@@ -43,6 +44,7 @@ struct SampleData {
     double position = 0;
     void (*freeTask)(void*) = nullptr;
     UtilitySampleData utility;
+    KernelSampleData kernels;
 };
 
 inline bool MakeSample(const std::string& name, SampleData& d, ExportSample& sample) {
@@ -65,7 +67,8 @@ inline bool MakeSample(const std::string& name, SampleData& d, ExportSample& sam
         sample.check = [&d](int32_t status) -> std::string {
             return status == S_OK && d.position == 383.25 ? "" : "wrong corrected element";
         };
-    } else if (!MakeUtilitySample(name, d.utility, d.freeTask, sample.words, sample.check)) {
+    } else if (!MakeKernelSample(name, d.kernels, sample.words, sample.check) &&
+               !MakeUtilitySample(name, d.utility, d.freeTask, sample.words, sample.check)) {
         return false;
     }
     return true;
