@@ -25,7 +25,7 @@ inline constexpr std::int32_t kSplineMaxPoints = 65536;
 // The input and output arrays must not overlap.
 std::int32_t SplineInterpolation(SplineRequest& request);
 
-// The two modes on their own, with the same contract.
+// The two modes on their own, with the same statuses and outputs.
 std::int32_t SubStepSplineInterpolation(SplineRequest& request);
 std::int32_t MidpointInterpolation(SplineRequest& request);
 
