@@ -40,7 +40,8 @@ public:
     // values[i] (and abscissas[i] unless null) for t = start + i*step,
     // i < count, in wrapping 32-bit arithmetic. Points outside [x[0], x[n-1])
     // give 0.0. E_INVALIDARG: count < 1 or values null. E_FAIL: no solved
-    // spline. E_OUTOFMEMORY: the interval cache could not be rebuilt.
+    // spline. E_OUTOFMEMORY: the interval cache could not be rebuilt; no
+    // grid is cached then, so the next call rebuilds it.
     std::int32_t Evaluate(std::int32_t count, std::int32_t start, std::int32_t step,
                           double* values, std::int32_t* abscissas);
     // The same, each value + 0.5 truncated toward zero. E_INVALIDARG only
