@@ -1,0 +1,66 @@
+#include "calibration/line_location.h"
+
+#include "numeric/truncation.h"
+
+namespace lumitra::calibration {
+
+std::uint32_t WindowMaximumIndex(const double* values, std::int32_t first, std::int32_t last) {
+    double best = -10000000000.0;
+    std::uint32_t index = 0;
+    for (std::int32_t i = first; i <= last; ++i) {
+        if (values[i] > best) {
+            best = values[i];
+            index = static_cast<std::uint32_t>(i);
+        }
+    }
+    return index;
+}
+
+void LocateCalibrationLines(const double* first, const double* second, std::uint32_t* anchorIndex,
+                            std::uint32_t* secondIndex) {
+    *anchorIndex = WindowMaximumIndex(first, kAnchorWindowFirst, kAnchorWindowLast);
+    if (secondIndex == nullptr) return;
+    *secondIndex = 0;
+    if (*anchorIndex == 0) return;
+    const auto anchor = static_cast<std::int32_t>(*anchorIndex);
+    *secondIndex = WindowMaximumIndex(second, anchor + kSecondLineFromAnchorFirst,
+                                      anchor + kSecondLineFromAnchorLast);
+}
+
+std::int32_t HalfHeightCenter(const double* y, std::int32_t p, std::int32_t lo, std::int32_t hi) {
+    double leftMinimum = y[p];
+    for (std::int32_t i = p - 1; i >= lo; --i)
+        if (y[i] < leftMinimum) leftMinimum = y[i];
+    double rightMinimum = y[p];
+    for (std::int32_t i = p + 1; i < hi; ++i)
+        if (y[i] < rightMinimum) rightMinimum = y[i];
+
+    const double base = leftMinimum > rightMinimum ? leftMinimum : rightMinimum;
+    const double height = y[p] - base;
+    const double half = 50.0 * height / 100.0;
+
+    double left = lo;
+    double previous = height;
+    for (std::int32_t i = p - 1; i >= lo; --i) {
+        const double current = y[i] - base;
+        if (current <= half) {
+            left = current == half ? i : i + (half - current) / (previous - current);
+            break;
+        }
+        previous = current;
+    }
+    double right = hi;
+    previous = height;
+    for (std::int32_t i = p + 1; i <= hi; ++i) {
+        const double current = y[i] - base;
+        if (current <= half) {
+            right = current == half ? i : i - (half - current) / (previous - current);
+            break;
+        }
+        previous = current;
+    }
+    if (right > left) return numeric::TruncateToInt32(left + (right - left) * 0.5);
+    return 0;
+}
+
+}  // namespace lumitra::calibration
