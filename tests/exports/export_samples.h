@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lumitra/lumitra.h"
+#include "calibration_samples.h"
 #include "kernel_samples.h"
 #include "utility_samples.h"
 
@@ -45,6 +46,7 @@ struct SampleData {
     void (*freeTask)(void*) = nullptr;
     UtilitySampleData utility;
     KernelSampleData kernels;
+    CalibrationSampleData calibration;
 };
 
 inline bool MakeSample(const std::string& name, SampleData& d, ExportSample& sample) {
@@ -68,7 +70,8 @@ inline bool MakeSample(const std::string& name, SampleData& d, ExportSample& sam
             return status == S_OK && d.position == 383.25 ? "" : "wrong corrected element";
         };
     } else if (!MakeKernelSample(name, d.kernels, sample.words, sample.check) &&
-               !MakeUtilitySample(name, d.utility, d.freeTask, sample.words, sample.check)) {
+               !MakeUtilitySample(name, d.utility, d.freeTask, sample.words, sample.check) &&
+               !MakeCalibrationSample(name, d.calibration, sample.words, sample.check)) {
         return false;
     }
     return true;
