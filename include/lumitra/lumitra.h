@@ -368,9 +368,11 @@ LUMITRA_API int32_t LUMITRA_CALL Lumitra_DoWavelengthCheckD2Hg(
  * display-grid spectra (611 values, knots 19000 + 100*i).
  * E_INVALIDARG: a null pointer, checkCount outside 1..4, option outside
  * 0..3, or a negative halfWindow among the checked lines; nothing written.
- * E_OUTOFMEMORY. E_FAIL: a target outside 19000..80000 or a window outside
- * the grid (earlier lines keep their results), or a calibration whose
- * element wavelengths do not increase. */
+ * E_OUTOFMEMORY (lines untouched). E_FAIL: a target outside 19000..80000
+ * or a window outside the grid (earlier lines keep their results), a
+ * calibration whose element wavelengths do not increase, or the spline's
+ * value array not obtainable (its set-up reports that as a failure).
+ * Within a window ties keep the lowest wavelength. */
 LUMITRA_API int32_t LUMITRA_CALL Lumitra_DoUserDefinedWavelengthCheck(
     int32_t display, const CalibrationRecord* calibration, const double* first,
     const double* second, UserCheckList* lines);
