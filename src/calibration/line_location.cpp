@@ -4,10 +4,11 @@
 
 namespace lumitra::calibration {
 
-std::uint32_t WindowMaximumIndex(const double* values, std::int32_t first, std::int32_t last) {
-    double best = -10000000000.0;
+std::uint32_t WindowMaximumIndex(const double* values, std::int64_t first, std::int64_t last,
+                                 double initialMaximum) {
+    double best = initialMaximum;
     std::uint32_t index = 0;
-    for (std::int32_t i = first; i <= last; ++i) {
+    for (std::int64_t i = first; i <= last; ++i) {
         if (values[i] > best) {
             best = values[i];
             index = static_cast<std::uint32_t>(i);

@@ -14,9 +14,13 @@ inline constexpr std::int32_t kSecondLineFromAnchorLast = -14464;
 // Baseline span of a half-height centre on either side of the peak.
 inline constexpr std::int32_t kHalfHeightSpan = 1280;
 
+// Running maximum a window search starts from.
+inline constexpr double kNoLineBelow = -10000000000.0;
+
 // Index of the first strictly greatest value of values[first..last] that
-// exceeds -1e10; 0 when none does (NaN never wins).
-std::uint32_t WindowMaximumIndex(const double* values, std::int32_t first, std::int32_t last);
+// exceeds `initialMaximum`; 0 when none does (NaN never wins).
+std::uint32_t WindowMaximumIndex(const double* values, std::int64_t first, std::int64_t last,
+                                 double initialMaximum = kNoLineBelow);
 
 // The anchor is the maximum of the first fine spectrum in its fixed window;
 // the 360.8 nm line (when `secondIndex` is given) the maximum of the second

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "calibration/fine_grid.h"
+#include "calibration/line_location.h"
 #include "numeric/truncation.h"
 
 namespace lumitra::checks {
@@ -41,15 +42,8 @@ std::int32_t FindWindowMaximum(const double* fine, std::int64_t centre, std::int
                                double initialMaximum) {
     const std::int64_t first = std::max<std::int64_t>(centre - halfWidth, 0);
     const std::int64_t last = std::min<std::int64_t>(centre + halfWidth, kLastDefinedFineIndex);
-    double best = initialMaximum;
-    std::int32_t index = 0;
-    for (std::int64_t i = first; i <= last; ++i) {
-        if (fine[i] > best) {
-            best = fine[i];
-            index = static_cast<std::int32_t>(i);
-        }
-    }
-    return index;
+    return static_cast<std::int32_t>(
+        calibration::WindowMaximumIndex(fine, first, last, initialMaximum));
 }
 
 void MeasureLineWidth(const double* s, const double* w, std::int32_t p, std::int32_t first,

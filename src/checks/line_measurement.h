@@ -14,7 +14,7 @@ namespace lumitra::checks {
 // (positions 1.0 to 513.0), and the fine wavelength array holds 32768
 // wavelengths. Working arrays have room for 32960 values, zero-filled.
 inline constexpr std::int32_t kLastDefinedFineIndex = 512 * 64;
-inline constexpr double kInitialMaximum = -10000000000.0;
+inline constexpr double kInitialMaximum = -10000000000.0;  // as the calibration's
 
 // Scratch blocks for a check's copies of its input spectra.
 struct ScratchBlocks {
