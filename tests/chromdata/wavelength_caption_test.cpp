@@ -3,36 +3,14 @@
 // failure of the string's allocations.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "lumitra/lumitra.h"
+#include "support/new_failure.h"
 #include "support/random.h"
-
-// Global allocation of this test program, with a failure switch for the
-// caption's string operations.
-namespace {
-std::atomic<long> g_failNthNew{0};
-std::atomic<bool> g_newFailed{false};
-}  // namespace
-
-void* operator new(std::size_t bytes) {
-    long n = g_failNthNew.load();
-    while (n > 0 && !g_failNthNew.compare_exchange_weak(n, n - 1)) {
-    }
-    if (n == 1) {
-        g_newFailed.store(true);
-        throw std::bad_alloc();
-    }
-    if (void* block = std::malloc(bytes == 0 ? 1 : bytes)) return block;
-    throw std::bad_alloc();
-}
-// (The standard operator delete releases with free.)
 
 namespace {
 
@@ -164,12 +142,16 @@ TEST(WavelengthCaption, EveryFailureOfTheStringsAllocations) {
     int failures = 0;
     for (long n = 1; n < 100; ++n) {
         std::string caption = "a caption long enough to live on the heap";
-        g_newFailed.store(false);
-        g_failNthNew.store(n);
-        // Long numbers, so that every text needs the heap.
-        const int32_t status = Lumitra_GetStringLambdaMinMax(2, caption, &list, 40);
-        g_failNthNew.store(0);
-        if (!g_newFailed.load()) {
+        lumitra::test::FailNthNew(n);
+        int32_t status;
+        {
+            // Long numbers, so that every text needs the heap.
+            const lumitra::test::NewFailureWindow window;
+            status = Lumitra_GetStringLambdaMinMax(2, caption, &list, 40);
+        }
+        const bool failed = lumitra::test::NewFailureDelivered();
+        lumitra::test::FailNthNew(0);
+        if (!failed) {
             EXPECT_EQ(status, S_OK);
             EXPECT_EQ(caption, LiteralCaption(2, list, 40).second);
             break;
