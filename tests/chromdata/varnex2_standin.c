@@ -29,6 +29,11 @@
 
 #define ATTACH_VARIABLE "VARNEX2_STANDIN_ATTACHES"
 
+/* Atomic accesses throughout: hosts call the sibling from several threads. */
+#define LOAD(variable) __atomic_load_n(&(variable), __ATOMIC_SEQ_CST)
+#define STORE(variable, value) __atomic_store_n(&(variable), (value), __ATOMIC_SEQ_CST)
+#define ADD(variable, delta) __atomic_add_fetch(&(variable), (delta), __ATOMIC_SEQ_CST)
+
 static int32_t g_failStatus = 0;    /* next call fails with this when negative */
 static int32_t g_successStatus = 0; /* status of a successful call */
 static long g_outstandingArrays = 0;
@@ -63,7 +68,7 @@ __attribute__((constructor)) static void OnLoad(void) { CountAttach(); }
 #if !defined(VARNEX2_WITHOUT_ALLOCATOR)
 STANDIN_EXPORT int32_t STANDIN_CALL Tool_AllocateUVSpecData(UVSpecData* record, int32_t count) {
     const size_t points = count > 0 ? (size_t)count : 1;
-    ++g_allocationCalls;
+    ADD(g_allocationCalls, 1);
     record->time = 0x5A5A5A5A;
     record->pointCount = -7;
     record->firstWavelength = -7;
@@ -72,10 +77,10 @@ STANDIN_EXPORT int32_t STANDIN_CALL Tool_AllocateUVSpecData(UVSpecData* record, 
     record->minValue = -12345.0;
     record->reserved1 = 0x11111111;
     record->reserved2 = 0x22222222;
-    if (g_failStatus < 0) {
-        const int32_t status = g_failStatus;
-        g_failStatus = 0;
-        return status;
+    const int32_t failStatus = LOAD(g_failStatus);
+    if (failStatus < 0) {
+        STORE(g_failStatus, 0);
+        return failStatus;
     }
     record->values = (double*)ARRAY_ALLOC(points * sizeof(double));
     record->wavelengths = (int32_t*)ARRAY_ALLOC(points * sizeof(int32_t));
@@ -86,14 +91,14 @@ STANDIN_EXPORT int32_t STANDIN_CALL Tool_AllocateUVSpecData(UVSpecData* record, 
         record->wavelengths = NULL;
         return E_OUTOFMEMORY;
     }
-    g_outstandingArrays += 2;
-    return g_successStatus;
+    ADD(g_outstandingArrays, 2);
+    return LOAD(g_successStatus);
 }
 #endif
 
 STANDIN_EXPORT void STANDIN_CALL Tool_FreeUVSpecData(UVSpecData* record) {
-    if (record->values != NULL) --g_outstandingArrays;
-    if (record->wavelengths != NULL) --g_outstandingArrays;
+    if (record->values != NULL) ADD(g_outstandingArrays, -1);
+    if (record->wavelengths != NULL) ADD(g_outstandingArrays, -1);
     ARRAY_FREE(record->values);
     ARRAY_FREE(record->wavelengths);
     record->values = NULL;
@@ -103,9 +108,9 @@ STANDIN_EXPORT void STANDIN_CALL Tool_FreeUVSpecData(UVSpecData* record) {
 /* The next allocation fails with failStatus (when negative); successful
  * ones return successStatus. */
 STANDIN_EXPORT void STANDIN_CALL StandIn_SetResults(int32_t failStatus, int32_t successStatus) {
-    g_failStatus = failStatus;
-    g_successStatus = successStatus;
+    STORE(g_failStatus, failStatus);
+    STORE(g_successStatus, successStatus);
 }
 
-STANDIN_EXPORT long STANDIN_CALL StandIn_OutstandingArrays(void) { return g_outstandingArrays; }
-STANDIN_EXPORT long STANDIN_CALL StandIn_AllocationCalls(void) { return g_allocationCalls; }
+STANDIN_EXPORT long STANDIN_CALL StandIn_OutstandingArrays(void) { return LOAD(g_outstandingArrays); }
+STANDIN_EXPORT long STANDIN_CALL StandIn_AllocationCalls(void) { return LOAD(g_allocationCalls); }
