@@ -106,6 +106,9 @@ def demo_text(outcome: DemoOutcome, figure: str | None) -> str:
         ("Result: both checks failed with the default record and passed after calibration."
          if outcome.shown else
          "Result: UNEXPECTED - the checks did not fail before and pass after calibration."),
+        "(656.1 and 360.8 nm are the calibration's own lines, 360.8 nm found the same way in "
+        "the same trace;",
+        " the six other lines are independent evidence.)",
     ]
     if figure:
         out.append(f"Figure written to {figure}")

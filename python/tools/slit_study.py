@@ -30,6 +30,10 @@ def table(title, outcomes):
     print(f"\n{title}: {len(outcomes)} detectors, {rejected} rejected, {failed} with a line "
           f"outside 1 nm; all lines: max |dev| {every.max():.3f} nm, 95 % below "
           f"{np.percentile(every, 95):.3f} nm, rms {np.sqrt(np.mean(every ** 2)):.3f} nm")
+    errors = np.array([o.position_errors for o in outcomes])
+    print(f"record positions less true positions (elements): 360.8 nm max |e| "
+          f"{np.abs(errors[:, 0]).max():.3f}, sd {errors[:, 0].std():.3f}; 656.1 nm max |e| "
+          f"{np.abs(errors[:, 1]).max():.3f}, sd {errors[:, 1].std():.3f}")
     print("| line nm | mean | sd | p95 abs | max abs |")
     print("|---|---|---|---|---|")
     for line, s in stats.items():
