@@ -5,8 +5,14 @@
 
 #include "numeric/filter_kernels.h"
 
+// Only this file's functions use the instructions (run-time dispatch picks
+// them); clang spells the same as a function attribute.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 
 #include "numeric/filter_lanes.h"
 
@@ -52,4 +58,8 @@ void SubtractWindowMeansAvx2(const double* signal, std::int32_t count, std::uint
 
 }  // namespace lumitra::numeric
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif

@@ -5,8 +5,14 @@
 
 #include "numeric/filter_kernels.h"
 
+// Only this file's functions use the instructions (run-time dispatch picks
+// them); clang spells the same as a function attribute.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx512f"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx512f")
+#endif
 
 #include "numeric/filter_lanes.h"
 
@@ -51,4 +57,8 @@ void SubtractWindowMeansAvx512(const double* signal, std::int32_t count,
 
 }  // namespace lumitra::numeric
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
