@@ -8,6 +8,7 @@
 #include "chromdata/sibling_standin.h"
 #include "chromdata/spectrum_source_standin.h"
 #include "export_cases.h"
+#include "exports/utility_samples.h"
 #include "lumitra/lumitra.h"
 #include "support/new_failure.h"
 
@@ -218,11 +219,11 @@ ExportCase LampCase(const char* input, bool deuterium, int32_t display, int32_t 
         }
         double values[2] = {-1.0, -2.0};
         int32_t wavelength = kUntouched;
-        const auto call_ =
+        const auto maxInfo =
             deuterium ? Lumitra_GetD2LampSpectrumMaxInfo : Lumitra_GetWLampSpectrumMaxInfo;
         Outcome o;
-        o.status = call ? call_(display, wavelengths.data(), n, spectrum.data(), &values[0],
-                                &values[1], &wavelength)
+        o.status = call ? maxInfo(display, wavelengths.data(), n, spectrum.data(), &values[0],
+                                  &values[1], &wavelength)
                         : kUntouched;
         o.AddArray(values, 2).Add(wavelength);
         return o;
@@ -257,29 +258,13 @@ namespace {
 
 // ----------------------------------------------------------- chromatogram
 
-// Three peaks on one base (100, 200, 300; each 99 long), as the probe has.
-std::vector<unsigned char> PeakTable() {
-    std::vector<unsigned char> table(4 + 3 * LUMITRA_PEAK_RECORD_SIZE, 0);
-    const int32_t count = 3, baseStart = 0x10;
-    std::memcpy(table.data(), &count, 4);
-    std::memcpy(table.data() + LUMITRA_PEAK_FLAGS_OFFSET, &baseStart, 4);
-    for (int32_t k = 0; k < 3; ++k) {
-        const int32_t times[3] = {100 + 100 * k, 50 + 100 * k, 149 + 100 * k};
-        const size_t at = size_t(k) * LUMITRA_PEAK_RECORD_SIZE;
-        std::memcpy(&table[at + LUMITRA_PEAK_RETENTION_TIME_OFFSET], &times[0], 4);
-        std::memcpy(&table[at + LUMITRA_PEAK_START_TIME_OFFSET], &times[1], 4);
-        std::memcpy(&table[at + LUMITRA_PEAK_END_TIME_OFFSET], &times[2], 4);
-    }
-    return table;
-}
-
 template <typename Export>
-ExportCase PeakPairCase(const char* name, Export call_, int32_t argument) {
+ExportCase PeakPairCase(const char* name, Export exportCall, int32_t argument) {
     return {name, "three peaks on one base", [=](bool call) {
-                const auto table = PeakTable();
+                const auto table = UtilitySampleData::PeakTable();
                 int32_t out[2] = {kUntouched, kUntouched};
                 Outcome o;
-                o.status = call ? call_(table.data(), argument, &out[0], &out[1]) : kUntouched;
+                o.status = call ? exportCall(table.data(), argument, &out[0], &out[1]) : kUntouched;
                 o.AddArray(out, 2);
                 return o;
             }};
@@ -385,7 +370,7 @@ std::vector<ExportCase> ChromatogramCases() {
         PeakPairCase("Lumitra_GetBaseTimesFromRT", Lumitra_GetBaseTimesFromRT, 210),
         {"Lumitra_GetPeakFromRT", "three peaks on one base",
          [](bool call) {
-             const auto table = PeakTable();
+             const auto table = UtilitySampleData::PeakTable();
              Outcome o;
              o.status = call ? Lumitra_GetPeakFromRT(table.data(), 1000, 1) : kUntouched;
              return o;
