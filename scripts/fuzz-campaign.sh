@@ -19,19 +19,21 @@ if (( ${#targets[@]} == 0 )); then
   targets=($(ctest --test-dir "$build" -N | awk '/Test +#/ {print $3}'))
 fi
 
+crash_files() { find "$build/fuzz" -maxdepth 1 -name 'crash-*' | wc -l; }
+
 failed=0
 printf '%-22s %14s %8s %s\n' target executions crashes result
 for target in "${targets[@]}"; do
   log="$build/fuzz/$target.log"
-  before=$(ls "$build"/fuzz/crash-* 2>/dev/null | wc -l)
+  before=$(crash_files)
   if nice -n 10 ctest --test-dir "$build" -R "^$target\$" -V >"$log" 2>&1; then
     result=passed
   else
     result="FAILED (see $log)"
     failed=1
   fi
-  executions=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | awk '{print $2}' | tail -1)
-  crashes=$(( $(ls "$build"/fuzz/crash-* 2>/dev/null | wc -l) - before ))
+  executions=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | awk '{print $2}' | tail -1 || true)
+  crashes=$(( $(crash_files) - before ))
   printf '%-22s %14s %8s %s\n' "$target" "${executions:-?}" "$crashes" "$result"
 done
 exit $failed
