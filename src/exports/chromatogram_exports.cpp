@@ -4,8 +4,8 @@
 #include "chromdata/background_subtraction.h"
 #include "chromdata/peak_base.h"
 #include "chromdata/peak_table.h"
-#include "chromdata/uv_spec_allocator.h"
-#include "chromdata/uv_spec_record.h"
+#include "chromdata/uv_spectrum_allocator.h"
+#include "chromdata/uv_spectrum_record.h"
 #include "chromdata/wavelength_caption.h"
 #include "lumitra/lumitra.h"
 

@@ -1,4 +1,4 @@
-#include "chromdata/uv_spec_record.h"
+#include "chromdata/uv_spectrum_record.h"
 
 #include <cfloat>
 #include <cstring>

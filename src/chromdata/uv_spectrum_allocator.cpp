@@ -1,4 +1,4 @@
-#include "chromdata/uv_spec_allocator.h"
+#include "chromdata/uv_spectrum_allocator.h"
 
 #include <atomic>
 
