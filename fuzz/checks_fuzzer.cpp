@@ -118,10 +118,10 @@ UserCheckLine RandomLine(Input& in) {
                                            19000, 80000, 18999, 80001, 19005};
     UserCheckLine line;
     std::memset(&line, 0xCD, sizeof line);
-    line.targetWavelength = in.Flag() ? in.PickFrom(kTargets) + in.InRange(-300, 300) : in.Int32();
-    line.halfWindow = in.Flag() ? in.InRange(0, 500) : in.Int32();
-    line.allowedDeviation = in.Flag() ? in.InRange(-5, 200) : in.Int32();
-    line.findMinimum = in.Flag() ? in.InRange(0, 1) : in.Int32();
+    line.targetWavelength = in.Flag() ? in.Int32() : in.PickFrom(kTargets) + in.InRange(-300, 300);
+    line.halfWindow = in.Flag() ? in.Int32() : in.InRange(0, 500);
+    line.allowedDeviation = in.Flag() ? in.Int32() : in.InRange(-5, 200);
+    line.findMinimum = in.Flag() ? in.Int32() : in.InRange(0, 1);
     return line;
 }
 
@@ -133,8 +133,8 @@ void FuzzUserCheck(Input& in) {
     const CalibrationRecord calibration = in.Record();
     UserCheckList list;
     std::memset(&list, 0xEE, sizeof list);
-    list.checkCount = in.Flag() ? in.InRange<int16_t>(0, 5) : in.Int16();
-    list.option = in.Flag() ? in.InRange<int16_t>(-1, 4) : in.Int16();
+    list.checkCount = in.OneIn(4) ? in.Int16() : in.InRange<int16_t>(1, 4);
+    list.option = in.OneIn(4) ? in.Int16() : in.InRange<int16_t>(0, 3);
     for (auto& line : list.lines) line = RandomLine(in);
     const UserCheckList before = list;
     const bool withCalibration = !in.OneIn(16), withFirst = !in.OneIn(16),

@@ -51,9 +51,12 @@ class Input {
 public:
     Input(const uint8_t* data, size_t size) : bytes_(data, size) {}
 
+    // Once the bytes run out, every choice below takes its common case
+    // (Flag() false, OneIn() false, the first of several cases), so that
+    // short inputs reach the deep paths too.
     bool Flag() { return bytes_.ConsumeBool(); }
-    // True about once in `n` inputs (never for n < 2 when the bytes run out).
-    bool OneIn(uint8_t n) { return bytes_.ConsumeIntegralInRange<uint8_t>(1, n) == 1; }
+    // True about once in `n` draws.
+    bool OneIn(uint8_t n) { return bytes_.ConsumeIntegralInRange<uint8_t>(1, n) == n; }
     template <typename T>
     T InRange(T lo, T hi) {
         return bytes_.ConsumeIntegralInRange<T>(lo, hi);
@@ -158,12 +161,12 @@ public:
     std::vector<double> Spectrum(size_t n) {
         std::vector<double> values(n, 0.0);
         switch (bytes_.ConsumeIntegralInRange<int>(0, 5)) {
-            case 0: {
+            case 4: {
                 const double constant = Double();
                 for (double& v : values) v = constant;
                 break;
             }
-            case 1:
+            case 5:
                 for (double& v : values) v = Double();
                 break;
             default:
@@ -183,8 +186,8 @@ public:
             for (int32_t& w : table) w = Int32();
             return table;
         }
-        int64_t w = Flag() ? InRange<int32_t>(10000, 40000) : Int32();
-        const int64_t step = Flag() ? InRange<int32_t>(1, 400) : InRange<int32_t>(-5, 5);
+        int64_t w = Flag() ? Int32() : InRange<int32_t>(10000, 40000);
+        const int64_t step = Flag() ? InRange<int32_t>(-5, 5) : InRange<int32_t>(1, 400);
         for (int32_t& entry : table) {
             entry = static_cast<int32_t>(static_cast<uint32_t>(w));
             w += step;
@@ -206,13 +209,13 @@ private:
         test::SplitMix64 random(bytes_.ConsumeIntegral<uint64_t>());
         for (size_t i = 0; i < values.size(); ++i)
             values[i] = base + slope * double(i) + noise * (random.Unit() - 0.5);
-        const int lines = bytes_.ConsumeIntegralInRange<int>(0, 6);
+        const int lines = 6 - bytes_.ConsumeIntegralInRange<int>(0, 6);
         for (int k = 0; k < lines; ++k) {
-            const double centre = Flag() ? optics::NominalElementOf(PickFrom(kKnownLines)) +
-                                               InRange<int32_t>(-800, 800) / 100.0
-                                         : InRange<int32_t>(-20, 540);
-            const double height = Flag() ? InRange<int32_t>(1, 100000) : Double();
-            const double sigma = InRange<int32_t>(1, 1500) / 100.0;
+            const double centre = Flag() ? InRange<int32_t>(-20, 540)
+                                         : optics::NominalElementOf(PickFrom(kKnownLines)) +
+                                               InRange<int32_t>(-800, 800) / 100.0;
+            const double height = Flag() ? Double() : 100000.0 - InRange<int32_t>(0, 99999);
+            const double sigma = InRange<int32_t>(50, 1500) / 100.0;
             for (size_t i = 0; i < values.size(); ++i) {
                 const double z = (double(i) + 1.0 - centre) / sigma;
                 values[i] += height * std::exp(-0.5 * z * z);

@@ -47,7 +47,7 @@ void FuzzSpline(Input& in) {
     const int32_t outCount = in.OneIn(16) ? in.InRange<int32_t>(-3, 70000) : in.Count(300, 5000);
     const size_t n = size_t(outCount > 0 ? outCount : 0);
     static constexpr int32_t kSteps[] = {64, 1, 2, 3, 4, 7, 8, 16, 0, -1, INT32_MIN, INT32_MAX};
-    const int32_t subSteps = in.Flag() ? in.PickFrom(kSteps) : in.InRange<int32_t>(-2, 200);
+    const int32_t subSteps = in.Flag() ? in.InRange<int32_t>(-2, 200) : in.PickFrom(kSteps);
     const std::vector<double> inX = Abscissae(in, n);
     const std::vector<int32_t> inY = Ordinates(in, n);
     const std::vector<double> outX = Abscissae(in, n);

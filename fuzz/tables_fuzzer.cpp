@@ -20,7 +20,7 @@ void FuzzTable(Input& in, bool forDisplay) {
     const int32_t display = in.Flag() ? 0 : in.Int32();
     CalibrationRecord record = in.Record();
     // Mostly small multiples: a large one zero-fills up to 64 MB.
-    const int16_t n = in.OneIn(16) ? in.Int16() : in.InRange<int16_t>(-2, 4);
+    const int16_t n = in.OneIn(8) ? in.Int16() : in.InRange<int16_t>(1, 4);
     int32_t* table = reinterpret_cast<int32_t*>(uintptr_t{0x10});
     int32_t count = kUntouched;
     const bool withRecord = !in.OneIn(8), withTable = !in.OneIn(8), withCount = !in.OneIn(8);
