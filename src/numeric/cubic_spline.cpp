@@ -71,26 +71,30 @@ void CCubicSpline::Release() noexcept {
     m_bInitialized = 0;
 }
 
+namespace {
+// Set-up shared by both value types: the knots, then (when values are
+// given) the second derivatives; any failure leaves the spline empty.
+template <typename Value>
+std::int32_t CreateSpline(CCubicSpline& spline, std::int32_t n, const std::int32_t* x,
+                          const Value* y, double yp1, double ypn) {
+    if (x == nullptr) return E_INVALIDARG;
+    spline.Release();
+    std::int32_t status = spline.Allocate(n);
+    if (status == S_OK) status = spline.SetAbscissas(x);
+    if (status == S_OK && y != nullptr) status = spline.SolveSecondDerivatives(y, yp1, ypn);
+    if (status != S_OK) spline.Release();
+    return status;
+}
+}  // namespace
+
 std::int32_t CCubicSpline::Create(std::int32_t n, const std::int32_t* x, const double* y,
                                   double yp1, double ypn) {
-    if (x == nullptr) return E_INVALIDARG;
-    Release();
-    std::int32_t status = Allocate(n);
-    if (status == S_OK) status = SetAbscissas(x);
-    if (status == S_OK && y != nullptr) status = SolveSecondDerivatives(y, yp1, ypn);
-    if (status != S_OK) Release();
-    return status;
+    return CreateSpline(*this, n, x, y, yp1, ypn);
 }
 
 std::int32_t CCubicSpline::Create(std::int32_t n, const std::int32_t* x, const std::int32_t* y,
                                   double yp1, double ypn) {
-    if (x == nullptr) return E_INVALIDARG;
-    Release();
-    std::int32_t status = Allocate(n);
-    if (status == S_OK) status = SetAbscissas(x);
-    if (status == S_OK && y != nullptr) status = SolveSecondDerivatives(y, yp1, ypn);
-    if (status != S_OK) Release();
-    return status;
+    return CreateSpline(*this, n, x, y, yp1, ypn);
 }
 
 std::int32_t CCubicSpline::Allocate(std::int32_t n) {
