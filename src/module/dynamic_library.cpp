@@ -6,6 +6,8 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+
+#include "module/sibling_search.h"
 #endif
 
 namespace lumitra::module {
@@ -38,7 +40,7 @@ DynamicLibrary::DynamicLibrary(const char* windowsFileName) : windowsFileName_(w
 #if defined(_WIN32)
     handle_ = reinterpret_cast<void*>(::LoadLibraryA(fileName.c_str()));
 #else
-    handle_ = ::dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    handle_ = OpenSibling(fileName);
 #endif
 }
 

@@ -1,10 +1,17 @@
 // Loading of the host's sibling libraries by their Windows file name.
 //
-// On Windows the file name is used as it stands (LoadLibraryA searches the
-// application's folder, the system folders and PATH) and entries are found
-// by name or ordinal. On Linux "NAME.DLL" becomes "libname.so" (found by
-// dlopen's search, including LD_LIBRARY_PATH and this library's own
-// folder), and ordinal n of NAME.DLL becomes the symbol "NAME_Ordinaln".
+// On Windows the file name is used as it stands: LoadLibraryA's standard
+// search (the host program's folder, the system folders, the Windows
+// folder, the current folder, PATH), which is where hosts place their
+// siblings. Entries are found by name or ordinal.
+//
+// On Linux "NAME.DLL" becomes "libname.so", looked for first beside the
+// object that holds the library's code (liblumitra.so, or the program that
+// links the library statically), then on the loader's search path for
+// that object (LD_LIBRARY_PATH, its RUNPATH, the system folders and the
+// loader cache). Relative folders of that path are skipped, so a sibling
+// is never taken from the working directory. Ordinal n of NAME.DLL becomes
+// the symbol "NAME_Ordinaln".
 #pragma once
 
 #include <string>
