@@ -21,6 +21,19 @@
  *  - Nothing is thrown across this interface.
  *  - On 32-bit Windows every export uses __stdcall (the callee removes its
  *    arguments) except Lumitra_FiltrateLowFrequency, which is __cdecl.
+ *  - Lumitra.dll comes for 32-bit Windows hosts (PE32) and for 64-bit ones
+ *    (PE32+). The 64-bit DLL has the same 24 names and ordinals and the
+ *    platform's single calling convention; records that hold pointers lay
+ *    them out 8 bytes wide, exactly as on x86-64 Linux (sizes given below).
+ *  - Sibling libraries of the host (KESTRONA.DLL, Varnex2.dll) are loaded
+ *    by file name. Windows: LoadLibraryA's standard search, i.e. the host
+ *    program's folder, the system folders, the Windows folder, the current
+ *    folder, then PATH. Linux (libkestrona.so, libvarnex2.so): the folder of
+ *    liblumitra.so (of the program, where the library is linked in
+ *    statically), then the absolute folders of the loader's search path
+ *    (LD_LIBRARY_PATH, RUNPATH, system folders, loader cache); never the
+ *    working directory, not even through an empty or relative element of
+ *    LD_LIBRARY_PATH.
  *
  * Units: integer wavelengths in 0.01 nm, double wavelengths in nm,
  * positions in records in 1/64 element (element e is e*64), element spectra
@@ -103,8 +116,8 @@ typedef struct CalibrationRecord {
     int32_t position2;   /* its position, 1/64 element */
 } CalibrationRecord;
 
-/* Request of Lumitra_SplineInterpolation (48 bytes on 32-bit targets; on
- * 64-bit targets the pointers are 8 bytes wide, field order unchanged). */
+/* Request of Lumitra_SplineInterpolation (48 bytes on 32-bit targets, 72
+ * on 64-bit ones: pointers 8 bytes wide, field order unchanged). */
 typedef struct SplineRequest {
     int32_t mode;     /* 0 = midpoint mode, otherwise sub-step spline mode */
     double* inX;      /* input abscissae; an abscissa of 0.0 ends the data */
@@ -166,7 +179,8 @@ struct ISpectrumSource {
     const ISpectrumSourceVtbl* lpVtbl;
 };
 
-/* Request of the background subtraction (20 bytes on 32-bit targets). */
+/* Request of the background subtraction (20 bytes on 32-bit targets, 32 on
+ * 64-bit ones). */
 typedef struct BGSubtractionRequest {
     int32_t spectrumTime;        /* time of the spectrum to correct */
     int32_t backgroundTime1;     /* time of the first background */
@@ -176,8 +190,8 @@ typedef struct BGSubtractionRequest {
     int16_t selectorA;           /* passed through, sign-extended */
 } BGSubtractionRequest;
 
-/* UV spectrum record (48 bytes on 32-bit targets); its arrays come from
- * Tool_AllocateUVSpecData of the sibling library. */
+/* UV spectrum record (48 bytes on 32-bit targets, 56 on 64-bit ones); its
+ * arrays come from Tool_AllocateUVSpecData of the sibling library. */
 typedef struct UVSpecData {
     int32_t time;
     int32_t pointCount;

@@ -1,5 +1,6 @@
-// The records that cross the interface must have exactly the host's layout
-// on 32-bit targets; the build fails here otherwise.
+// The records that cross the interface must have exactly the host's layout:
+// the 32-bit one, and on 64-bit targets (Linux and Windows alike) the same
+// fields with 8-byte pointers. The build fails here otherwise.
 #include <cstddef>
 
 #include "lumitra/lumitra.h"
@@ -26,4 +27,20 @@ static_assert(offsetof(UVSpecData, maxValue) == 16 && offsetof(UVSpecData, minVa
 static_assert(offsetof(UVSpecData, values) == 32 && offsetof(UVSpecData, wavelengths) == 36);
 static_assert(offsetof(UVSpecData, reserved1) == 40 && offsetof(UVSpecData, reserved2) == 44);
 static_assert(offsetof(ISpectrumSourceVtbl, GetSpectrum) == 48);
+#else
+static_assert(sizeof(void*) == 8);
+static_assert(sizeof(SplineRequest) == 72);
+static_assert(offsetof(SplineRequest, inX) == 8 && offsetof(SplineRequest, inY) == 16);
+static_assert(offsetof(SplineRequest, outX) == 24 && offsetof(SplineRequest, outY) == 32);
+static_assert(offsetof(SplineRequest, startX) == 48 && offsetof(SplineRequest, endX) == 56);
+static_assert(offsetof(SplineRequest, outCount) == 64 && offsetof(SplineRequest, subSteps) == 68);
+static_assert(sizeof(BGSubtractionRequest) == 32);
+static_assert(offsetof(BGSubtractionRequest, dataSource) == 16);
+static_assert(offsetof(BGSubtractionRequest, selectorB) == 24);
+static_assert(offsetof(BGSubtractionRequest, selectorA) == 26);
+static_assert(sizeof(UVSpecData) == 56);
+static_assert(offsetof(UVSpecData, maxValue) == 16 && offsetof(UVSpecData, minValue) == 24);
+static_assert(offsetof(UVSpecData, values) == 32 && offsetof(UVSpecData, wavelengths) == 40);
+static_assert(offsetof(UVSpecData, reserved1) == 48 && offsetof(UVSpecData, reserved2) == 52);
+static_assert(offsetof(ISpectrumSourceVtbl, GetSpectrum) == 96);
 #endif

@@ -50,7 +50,7 @@ std::map<std::string, unsigned> ExportedNames(Handle library) {
 #if defined(_WIN32)
     auto* base = reinterpret_cast<const uint8_t*>(library);
     auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
     auto* nameRvas = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
@@ -94,7 +94,7 @@ TEST(HostInterface, ImportsOnlySystemLibraries) {
     Handle library = Load();
     ASSERT_NE(library, nullptr);
     auto* base = reinterpret_cast<const uint8_t*>(library);
-    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
         base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     const std::set<std::string> allowed = {"KERNEL32.DLL", "OLE32.DLL", "MSVCRT.DLL"};
@@ -129,6 +129,9 @@ TEST(HostInterface, VersionResource) {
     Unload(library);
 }
 
+#endif
+
+#if defined(_WIN32) && !defined(_WIN64)
 struct ProbeState {
     uint32_t espBefore, espAfter, ebx, esi, edi, ebp, eflags, fpuBefore, fpuAfter, mxcsrBefore,
         mxcsrAfter, probeEbp, function;
