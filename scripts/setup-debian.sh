@@ -2,16 +2,18 @@
 # Installs what the project needs on a Debian 12 machine (run as root).
 # Idempotent: packages already present are not touched.
 #
-#   scripts/setup-debian.sh            everything (all three builds and tests)
+#   scripts/setup-debian.sh            everything (every build and test)
 #   scripts/setup-debian.sh --native   only what the native build needs
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
 native_packages=(cmake make g++ pkg-config googletest libbenchmark-dev
                  python3 python3-numpy python3-matplotlib python3-pytest)
-all_packages=("${native_packages[@]}" gcc-multilib g++-multilib g++-mingw-w64-i686 mingw-w64
-              clang libclang-rt-14-dev valgrind)
-wine_packages=(wine wine32:i386)
+# qemu-user runs the 32-bit Linux suites where the kernel cannot execute
+# i386 programs; 64-bit Wine runs the PE32+ suites on every machine.
+all_packages=("${native_packages[@]}" gcc-multilib g++-multilib g++-mingw-w64-i686
+              g++-mingw-w64-x86-64 mingw-w64 qemu-user clang libclang-rt-14-dev valgrind)
+wine_packages=(wine wine32:i386 wine64)
 
 packages=("${all_packages[@]}")
 with_wine=1
@@ -52,9 +54,10 @@ if (( with_wine )); then
   if (( ${#todo[@]} )); then
     apt_update
     if ! apt-get install -y "${wine_packages[@]}"; then
-      # wine32:i386 needs the i386 and amd64 builds of every shared library at
-      # the same version. When the security suite's i386 index is missing or
-      # behind, take both architectures from the main suite for this install.
+      # wine32:i386 and wine64 need the i386 and amd64 builds of every shared
+      # library at the same version. When the security suite's i386 index is
+      # missing or behind, take both architectures from the main suite for
+      # this install.
       echo "setup: retrying the Wine install with both architectures from the main suite"
       pin_dir=$(mktemp -d)
       printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n\nPackage: *\nPin: release n=bookworm,l=Debian\nPin-Priority: 1001\n' \
