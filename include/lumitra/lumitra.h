@@ -297,15 +297,28 @@ LUMITRA_API int32_t LUMITRA_CALL Lumitra_GetElementIndexFromWavelengthTable(
 /* ------------------------------------------------------------------------ */
 
 /* Refines a sampled series onto a finer grid (see SplineRequest).
- * E_INVALIDARG, nothing written: request null, or a request outside the
- * routine's limits: sub-steps <= 0, fewer than two covered samples or
- * knots, more than 1025 knots or 65536 evaluation points, or any read or
- * write at or past index outCount (range scans that never meet endX or a
- * 0.0 abscissa, outputs that do not fit; in midpoint mode all four arrays
- * count as outCount long, so outCount must exceed the eight-fold series by
- * one). Otherwise outX/outY[0..outCount-1] are cleared first; E_OUTOFMEMORY
- * (spline mode) leaves them cleared. Midpoint mode leaves the four-fold
- * series in inX/inY. Input and output arrays must not overlap. */
+ * Sub-step spline mode (mode != 0, F = subSteps, N = outCount): a clamped
+ * cubic spline through samples i0..i1 (i0 the last sample below startX, i1
+ * the first from i0 on reaching endX), evaluated F times per interval, and
+ * the abscissae refined linearly. The caller sizes outX for q*F + 1 values
+ * (q = N / F, so at most N + 1) and outY for i0*F + n + 1 values, where n
+ * is the integer part of m / (1.0 / F) for m = i1 - i0 + 1 knots (m*F when
+ * F is a power of two); both are N when N = q*F + 1 and the range ends at
+ * the last sample.
+ * Midpoint mode (mode 0): three passes that each insert the middle of every
+ * interval up to endX; all four arrays need room for the eight-fold series
+ * of the points up to endX (and the midpoint after it), whatever outCount
+ * is; afterwards inX/inY hold the four-fold series.
+ * E_INVALIDARG, nothing written: request null; sub-steps <= 0, q < 2,
+ * fewer than 2 or more than 1025 knots, more than 65536 evaluation points;
+ * in either mode a range scan that reaches index outCount - 1 without
+ * meeting endX or a 0.0 abscissa there (or would read beyond it), since it
+ * would run past the caller's samples; a sub-step request whose outputs
+ * could not fit in this address space.
+ * Otherwise outX/outY[0..outCount-1] are cleared first and the outputs are
+ * written as stated above, also past outCount; the result is S_OK, or
+ * E_OUTOFMEMORY (sub-step mode) with the outputs left cleared. Input and
+ * output arrays must not overlap. */
 LUMITRA_API int32_t LUMITRA_CALL Lumitra_SplineInterpolation(SplineRequest* request);
 
 /* Subtracts from every sample the mean of the samples within halfWidth on
@@ -380,13 +393,16 @@ LUMITRA_API int32_t LUMITRA_CALL Lumitra_DoWavelengthCheckD2Hg(
 /* Up to four lines of the caller's choice on the difference second - first
  * resampled to 0.01 nm. display 0: element spectra (512 values); otherwise
  * display-grid spectra (611 values, knots 19000 + 100*i).
- * E_INVALIDARG: a null pointer, checkCount outside 1..4, option outside
- * 0..3, or a negative halfWindow among the checked lines; nothing written.
- * E_OUTOFMEMORY (lines untouched). E_FAIL: a target outside 19000..80000
- * or a window outside the grid (earlier lines keep their results), a
+ * E_INVALIDARG, nothing written: a null pointer, checkCount outside 1..4,
+ * option outside 0..3. E_OUTOFMEMORY (lines untouched). E_FAIL: a
  * calibration whose element wavelengths do not increase, or the spline's
  * value array not obtainable (its set-up reports that as a failure).
- * Within a window ties keep the lowest wavelength. */
+ * Then the lines are taken in order; the first that fails ends the call
+ * with the lines before it written and the later ones untouched: E_FAIL
+ * for a target outside 19000..80000 or a window reaching outside the grid,
+ * E_INVALIDARG for a negative halfWindow whose window lies inside the grid
+ * (it holds no point to take). Within a window ties keep the lowest
+ * wavelength. */
 LUMITRA_API int32_t LUMITRA_CALL Lumitra_DoUserDefinedWavelengthCheck(
     int32_t display, const CalibrationRecord* calibration, const double* first,
     const double* second, UserCheckList* lines);

@@ -23,20 +23,20 @@ bool ValidRequest(const CalibrationRecord* calibration, const double* first, con
         return false;
     if (lines->checkCount < 1 || lines->checkCount > 4) return false;
     if (lines->option < 0 || lines->option > 3) return false;
-    for (int i = 0; i < lines->checkCount; ++i)
-        if (lines->lines[i].halfWindow < 0) return false;
     return true;
 }
 
 // Evaluates one line on the resampled grid; E_FAIL when its window does
-// not lie within the grid.
+// not lie within the grid, E_INVALIDARG when it does but is empty (a
+// negative half-window leaves no point to take).
 std::int32_t CheckLine(UserCheckLine& line, const std::int32_t* values,
                        const std::int32_t* abscissas) {
     const std::int64_t j = static_cast<std::int64_t>(line.targetWavelength) - kGridStart;
     if (j < 0 || j >= kGridCount || abscissas[j] != line.targetWavelength) return E_FAIL;
     const std::int64_t lo = j - line.halfWindow;
     const std::int64_t hi = j + line.halfWindow;
-    if (lo < 0 || hi >= kGridCount) return E_FAIL;
+    if (lo < 0 || hi >= kGridCount || lo >= kGridCount || hi < 0) return E_FAIL;
+    if (line.halfWindow < 0) return E_INVALIDARG;
 
     const bool valley = line.findMinimum != 0;
     std::int32_t best = valley ? std::numeric_limits<std::int32_t>::max()

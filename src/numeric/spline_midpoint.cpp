@@ -6,9 +6,11 @@
 //
 // Where a pass stops depends on abscissae that earlier passes wrote, so a
 // request is first run dry: the same pass code walks a model of the four
-// arrays that computes every abscissa from the input on demand, writes
-// nothing, and notes any index outside outCount. Only a request that stays
-// inside is then run on the caller's arrays.
+// arrays that computes every abscissa from the input on demand and writes
+// nothing. A request is refused when one of its range scans reaches index
+// outCount - 1 without meeting endX or a 0.0 abscissa (it would run past
+// the caller's data); any other is then run on the caller's arrays, which
+// the caller sizes for the eight-fold series of the points up to endX.
 #include <cstdint>
 
 #include "numeric/spline_interpolation.h"
@@ -34,26 +36,34 @@ void MidpointPass(A& a, double endX, Index outCount) {
     const Index last = outCount - 1;
     // Source points to the even places, abscissa midpoints to the odd ones.
     Index c = 0;
-    if (endX > a.SourceX(0)) {
+    if (endX > a.ScannedSourceX(0)) {
         for (;;) {
-            if (a.Failed()) return;
-            if (c == last || a.SourceX(c) == 0.0) break;
+            if (a.Refused()) return;
+            if (c == last) {
+                a.StoppedAtBound(a.ScannedSourceX(c));
+                break;
+            }
+            if (a.ScannedSourceX(c) == 0.0) break;
             CopyPoint(a, c);
             if (c == 1)  // the first midpoint: integer mean of points 0 and 2
                 a.SetDestY(1, WrapAdd(a.SourceY(0), a.SourceY(2)) / 2);
             ++c;
-            if (!(endX > a.SourceX(c))) break;
+            if (!(endX > a.ScannedSourceX(c))) break;
         }
     }
-    if (a.Failed()) return;
+    if (a.Refused()) return;
     CopyPoint(a, c);
     a.CopiedUpTo(c);
-    if (a.Failed() || !(endX > a.DestX(3))) return;
+    if (!(endX > a.ScannedDestX(3)) || a.Refused()) return;
     // Odd ordinates from the four neighbours, or from two where the next
     // interval does not increase.
     for (Index j = 3;;) {
-        if (a.Failed()) return;
-        if (j == last || a.DestX(j) == 0.0) break;
+        if (a.Refused()) return;
+        if (j == last) {
+            a.StoppedAtBound(a.ScannedDestX(j));
+            break;
+        }
+        if (a.ScannedDestX(j) == 0.0) break;
         if (j < outCount - 3) {
             if (a.DestX(j + 4) > a.DestX(j + 3)) {
                 const double sum = 9.0 * a.DestY(j - 1) - a.DestY(j - 3) + 9.0 * a.DestY(j + 1) -
@@ -65,7 +75,7 @@ void MidpointPass(A& a, double endX, Index outCount) {
             }
         }
         j += 2;
-        if (!(endX > a.DestX(j))) break;
+        if (!(endX > a.ScannedDestX(j))) break;
     }
 }
 
@@ -77,20 +87,23 @@ struct CallerArrays {
     std::int32_t* dy;
 
     double SourceX(Index i) const { return sx[i]; }
+    double ScannedSourceX(Index i) const { return sx[i]; }
     std::int32_t SourceY(Index i) const { return sy[i]; }
     double DestX(Index i) const { return dx[i]; }
+    double ScannedDestX(Index i) const { return dx[i]; }
     std::int32_t DestY(Index i) const { return dy[i]; }
     void SetDestX(Index i, double v) const { dx[i] = v; }
     void SetDestY(Index i, std::int32_t v) const { dy[i] = v; }
-    static constexpr bool Failed() { return false; }
+    static constexpr bool Refused() { return false; }
+    static void StoppedAtBound(double) {}
     static void CopiedUpTo(Index) {}
 };
 
 // The abscissae of the arrays as the passes leave them, from the input
-// alone. Level 0 is inX as given, 1 outX after pass 1, 2 inX after pass 2,
-// 3 outX after pass 3. A pass writes places 0..2c+1 of its destination;
-// the rest keeps what the array held before: the cleared 0.0 of outX, the
-// caller's inX, or pass 1's outX.
+// alone, at indices below outCount. Level 0 is inX as given, 1 outX after
+// pass 1, 2 inX after pass 2, 3 outX after pass 3. A pass writes places
+// 0..2c+1 of its destination; the rest keeps what the array held before:
+// the cleared 0.0 of outX, the caller's inX, or pass 1's outX.
 class AbscissaModel {
 public:
     explicit AbscissaModel(const double* inX) : inX_(inX) {}
@@ -110,45 +123,46 @@ private:
     Index copied_[3] = {-1, -1, -1};
 };
 
-// The dry run of one pass: reads abscissae from the model, writes nothing,
-// fails at the first index outside 0..outCount-1 of any array.
+// The dry run of one pass: the scans read the model and nothing is
+// written. A scan that stops at index outCount - 1 without meeting endX or
+// a 0.0 abscissa there, or that would read beyond it, refuses the request.
 class DryRun {
 public:
     DryRun(AbscissaModel& model, int pass, Index outCount)
         : model_(model), pass_(pass), outCount_(outCount) {}
 
-    double SourceX(Index i) { return Inside(i) ? model_.At(pass_ - 1, i) : 0.0; }
-    std::int32_t SourceY(Index i) {
-        Inside(i);
-        return 0;  // ordinates do not steer the passes
+    double ScannedSourceX(Index i) { return Scan(pass_ - 1, i); }
+    double ScannedDestX(Index i) { return Scan(pass_, i); }
+    // Reads and writes that do not steer the scans.
+    static double SourceX(Index) { return 0.0; }
+    static double DestX(Index) { return 0.0; }
+    static std::int32_t SourceY(Index) { return 0; }
+    static std::int32_t DestY(Index) { return 0; }
+    static void SetDestX(Index, double) {}
+    static void SetDestY(Index, std::int32_t) {}
+    bool Refused() const { return refused_; }
+    void StoppedAtBound(double abscissa) {
+        if (abscissa != 0.0) refused_ = true;
     }
-    double DestX(Index i) { return Inside(i) ? model_.At(pass_, i) : 0.0; }
-    std::int32_t DestY(Index i) {
-        Inside(i);
-        return 0;
-    }
-    void SetDestX(Index i, double) { Inside(i); }
-    void SetDestY(Index i, std::int32_t) { Inside(i); }
-    bool Failed() const { return failed_; }
     void CopiedUpTo(Index c) { model_.SetCopied(pass_, c); }
 
 private:
-    bool Inside(Index i) {
-        if (i < 0 || i >= outCount_) failed_ = true;
-        return !failed_;
+    double Scan(int level, Index i) {
+        if (i >= outCount_) refused_ = true;
+        return refused_ ? 0.0 : model_.At(level, i);
     }
     AbscissaModel& model_;
     int pass_;
     Index outCount_;
-    bool failed_ = false;
+    bool refused_ = false;
 };
 
-bool StaysInside(const SplineRequest& r) {
+bool ScansMeetTheirEnd(const SplineRequest& r) {
     AbscissaModel model(r.inX);
     for (int pass = 1; pass <= 3; ++pass) {
         DryRun dry(model, pass, r.outCount);
         MidpointPass(dry, r.endX, r.outCount);
-        if (dry.Failed()) return false;
+        if (dry.Refused()) return false;
     }
     return true;
 }
@@ -156,7 +170,7 @@ bool StaysInside(const SplineRequest& r) {
 }  // namespace
 
 std::int32_t MidpointInterpolation(SplineRequest& request) {
-    if (!StaysInside(request)) return E_INVALIDARG;
+    if (!ScansMeetTheirEnd(request)) return E_INVALIDARG;
     ClearSplineOutputs(request);
     const CallerArrays passes[3] = {{request.inX, request.inY, request.outX, request.outY},
                                     {request.outX, request.outY, request.inX, request.inY},

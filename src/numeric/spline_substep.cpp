@@ -6,6 +6,7 @@
 // search, and each interval's points are evaluated in one run with its
 // coefficients at hand.
 #include <cstddef>
+#include <cstdint>
 
 #include "module/task_allocator.h"
 #include "numeric/spline_interpolation.h"
@@ -23,8 +24,11 @@ struct SubStepRange {
     std::int32_t n;
 };
 
-// Finds the range of a request; false when the request lies outside the
-// routine's limits or would touch its outputs at or beyond outCount.
+// Finds the range of a request; false for the requests the routine cannot
+// serve: sub-steps <= 0, fewer than two samples on the output grid or two
+// knots, more knots or evaluation points than the working blocks hold, a
+// range scan that reaches index outCount - 1 without meeting endX or a 0.0
+// abscissa, and outputs that no array in this address space can hold.
 bool FindRange(const SplineRequest& r, SubStepRange& range) {
     const std::int32_t count = r.outCount;
     const std::int32_t steps = r.subSteps;
@@ -32,12 +36,13 @@ bool FindRange(const SplineRequest& r, SubStepRange& range) {
     if (steps <= 0) return false;
     const std::int32_t q = count / steps;
     if (q < 2) return false;
+    const std::int32_t last = count - 1;
 
     // i0: the last sample whose abscissa lies below startX.
     std::int32_t i0 = 0;
     if (!(r.startX <= inX[0])) {
         std::int32_t i = 0;
-        while (i != count - 1 && inX[i] != 0.0) {
+        while (i != last && inX[i] != 0.0) {
             ++i;
             if (r.startX <= inX[i]) break;
         }
@@ -45,16 +50,19 @@ bool FindRange(const SplineRequest& r, SubStepRange& range) {
     }
     // i1: the first sample from i0 on whose abscissa reaches endX.
     std::int32_t i1 = i0;
-    while (r.endX > inX[i1] && i1 != count - 1 && inX[i1] != 0.0) ++i1;
+    while (r.endX > inX[i1] && i1 != last && inX[i1] != 0.0) ++i1;
+    if (i1 == last && r.endX > inX[last] && inX[last] != 0.0) return false;
 
     const std::int32_t m = i1 - i0 + 1;
     if (m < 2 || m > kSplineMaxKnots) return false;
     const double points = static_cast<double>(m) / (1.0 / steps);
     if (!(points < kSplineMaxPoints)) return false;  // n + 1 points at most
     const std::int32_t n = TruncateToInt32(points);
-    // Ordinates i0*F .. i0*F + n and abscissae 0 .. q*F must fit.
-    const long long steps64 = steps;
-    if (i0 * steps64 + n >= count || q * steps64 >= count) return false;
+    // The caller sizes outY for i0*F + n + 1 values (outX for q*F + 1 <=
+    // outCount + 1).
+    const auto highest = static_cast<std::uint64_t>(i0) * static_cast<std::uint64_t>(steps) +
+                         static_cast<std::uint64_t>(n);
+    if (highest >= PTRDIFF_MAX / sizeof(double)) return false;
     range = {q, i0, m, n};
     return true;
 }

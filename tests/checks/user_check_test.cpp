@@ -56,8 +56,7 @@ TEST(UserCheck, ValidationWritesNothing) {
         bool nullSpectrum;
     };
     std::vector<UserCheckList> invalid = {List({}), List({Peak(40000, 5, 5)}, 4),
-                                          List({Peak(40000, 5, 5)}, -1),
-                                          List({Peak(40000, 5, 5), Peak(50000, -1, 5)})};
+                                          List({Peak(40000, 5, 5)}, -1)};
     UserCheckList five = List({Peak(40000, 5, 5)});
     five.checkCount = 5;
     invalid.push_back(five);
@@ -111,6 +110,33 @@ TEST(UserCheck, WindowsAtTheGridEnds) {
     EXPECT_EQ(list.lines[2].difference, 0);
     EXPECT_EQ(list.lines[2].passed, 1);
     EXPECT_EQ(list.lines[3].passed, 0x5A5A5A5A);  // beyond checkCount: untouched
+}
+
+// Lines are taken in order: a failing line leaves the lines before it with
+// their results and the lines after it untouched. A negative half-window
+// whose window lies inside the grid is refused at its line; one outside the
+// grid fails as any window outside the grid.
+TEST(UserCheck, LinesInOrderUpToTheFirstFailingOne) {
+    const GridSpectra g = Grid(404.0, 546.0);
+    struct Case {
+        int32_t halfWindow, target, status;
+    };
+    const Case cases[] = {{-1, 50000, E_INVALIDARG},     {-30000, 50000, E_INVALIDARG},
+                          {-40000, 50000, E_FAIL},       {-1, 18999, E_FAIL},
+                          {-2147483647, 40000, E_FAIL},  {70000, 50000, E_FAIL}};
+    for (const auto& c : cases) {
+        UserCheckList list =
+            List({Peak(40470, 300, 100), Peak(c.target, c.halfWindow, 5), Peak(54610, 300, 100, 1)});
+        const UserCheckList before = list;
+        EXPECT_EQ(Lumitra_DoUserDefinedWavelengthCheck(1, &kRecord, g.first.data(),
+                                                       g.second.data(), &list),
+                  c.status)
+            << c.halfWindow << " at " << c.target;
+        EXPECT_EQ(list.lines[0].foundWavelength, 40400) << c.halfWindow;
+        EXPECT_EQ(list.lines[0].passed, 1) << c.halfWindow;
+        EXPECT_EQ(std::memcmp(&list.lines[1], &before.lines[1], 2 * sizeof(UserCheckLine)), 0)
+            << c.halfWindow;
+    }
 }
 
 TEST(UserCheck, FindsPeaksAndValleysOnTheDisplayGrid) {

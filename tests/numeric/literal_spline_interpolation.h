@@ -1,10 +1,9 @@
-// The spline interpolation written out step by step as the detector
-// documentation gives it: the sub-step spline with its interval search
-// from the first knot for every point, and the three midpoint passes.
-// It works on tracked arrays that note every index touched, so that a test
-// can tell whether a request stays within outCount (the library rejects
-// those that do not). The tests and benchmarks compare the library with it
-// bit for bit.
+// The spline interpolation one plain step after another: the sub-step
+// spline with its interval search from the first knot for every point, and
+// the three midpoint passes, each scan reading its array afresh. It works
+// on tracked arrays that note every index touched, so that a test can tell
+// whether a request stays within the arrays it gave. The tests and
+// benchmarks compare the library with it bit for bit.
 #pragma once
 
 #include <algorithm>
@@ -86,6 +85,9 @@ inline bool LiteralSubStepSpline(LiteralRequest& r) {
         if (i1 == N - 1 || r.inX[i1] == 0.0) break;
         i1 = i1 + 1;
     }
+    // Refused: the scan stopped at index outCount - 1 without meeting endX
+    // or a 0.0 abscissa.
+    if (i1 == N - 1 && r.endX > r.inX[i1] && r.inX[i1] != 0.0) return false;
     const int32_t m = i1 - i0 + 1;
     if (m < 2 || m > 1025) return false;
     for (int32_t k = 1; k <= m; ++k) {
@@ -149,30 +151,45 @@ inline bool LiteralSubStepSpline(LiteralRequest& r) {
     return true;
 }
 
-// One midpoint pass from (sx, sy) to (dx, dy).
+// One midpoint pass from (sx, sy) to (dx, dy). `refused` is set where the
+// library refuses the request: a scan that stops at index outCount - 1
+// without meeting endX or a 0.0 abscissa there, or reads beyond it.
 inline void LiteralMidpointPass(TrackedArray<double>& sx, TrackedArray<int32_t>& sy,
                                 TrackedArray<double>& dx, TrackedArray<int32_t>& dy, double endX,
-                                int32_t outCount) {
+                                int32_t outCount, bool& refused) {
     const int64_t L = int64_t(outCount) - 1;
+    auto scanned = [&](TrackedArray<double>& a, int64_t i) {
+        if (i > L) refused = true;
+        return a[i];
+    };
     int64_t c = 0;
-    if (endX > sx[0]) {
+    if (endX > scanned(sx, 0)) {
         for (;;) {
-            if (c == L || sx[c] == 0.0) break;
+            if (refused) return;
+            if (c == L || sx[c] == 0.0) {
+                if (c == L && sx[c] != 0.0) refused = true;
+                break;
+            }
             dx[2 * c] = sx[c];
             dx[2 * c + 1] = (sx[c + 1] + sx[c]) * 0.5;
             dy[2 * c] = sy[c];
             if (c == 1) dy[1] = LiteralWrapAdd(sy[0], sy[2]) / 2;
             c = c + 1;
-            if (!(endX > sx[c])) break;
+            if (!(endX > scanned(sx, c))) break;
         }
     }
+    if (refused) return;
     dx[2 * c] = sx[c];
     dx[2 * c + 1] = (sx[c + 1] + sx[c]) * 0.5;
     dy[2 * c] = sy[c];
-    if (endX > dx[3]) {
+    if (endX > scanned(dx, 3)) {
         int64_t j = 3;
         for (;;) {
-            if (j == L || dx[j] == 0.0) break;
+            if (refused) return;
+            if (j == L || dx[j] == 0.0) {
+                if (j == L && dx[j] != 0.0) refused = true;
+                break;
+            }
             if (j < int64_t(outCount) - 3) {
                 if (dx[j + 4] > dx[j + 3])
                     dy[j] = LiteralTruncate(
@@ -181,33 +198,34 @@ inline void LiteralMidpointPass(TrackedArray<double>& sx, TrackedArray<int32_t>&
                     dy[j] = LiteralTruncate(double(LiteralWrapAdd(dy[j - 1], dy[j + 1])) * 0.5);
             }
             j = j + 2;
-            if (!(endX > dx[j])) break;
+            if (!(endX > scanned(dx, j))) break;
         }
     }
 }
 
-inline void LiteralMidpoint(LiteralRequest& r) {
+// False when the library refuses the request.
+inline bool LiteralMidpoint(LiteralRequest& r) {
     for (int32_t o = 0; o < r.outCount; ++o) {
         r.outX[o] = 0.0;
         r.outY[o] = 0;
     }
-    LiteralMidpointPass(r.inX, r.inY, r.outX, r.outY, r.endX, r.outCount);
-    LiteralMidpointPass(r.outX, r.outY, r.inX, r.inY, r.endX, r.outCount);
-    LiteralMidpointPass(r.inX, r.inY, r.outX, r.outY, r.endX, r.outCount);
+    bool refused = false;
+    LiteralMidpointPass(r.inX, r.inY, r.outX, r.outY, r.endX, r.outCount, refused);
+    if (!refused) LiteralMidpointPass(r.outX, r.outY, r.inX, r.inY, r.endX, r.outCount, refused);
+    if (!refused) LiteralMidpointPass(r.inX, r.inY, r.outX, r.outY, r.endX, r.outCount, refused);
+    return !refused;
 }
 
-// Runs the request; true when its steps are defined and every index
-// touched in the four arrays lies below outCount.
-inline bool LiteralSplineInterpolation(LiteralRequest& r) {
-    if (r.mode != 0) {
-        if (!LiteralSubStepSpline(r)) return false;
-    } else {
-        LiteralMidpoint(r);
-    }
-    const int64_t limit = r.outCount;
-    return !r.inX.TouchedOutside() && !r.inY.TouchedOutside() && !r.outX.TouchedOutside() &&
-           !r.outY.TouchedOutside() && r.inX.Highest() < limit && r.inY.Highest() < limit &&
-           r.outX.Highest() < limit && r.outY.Highest() < limit;
+enum class LiteralOutcome { kRefused, kDone, kBeyondTheTestArrays };
+
+// Runs the request as the library should: refused, or done with every
+// index it touched inside the (generously sized) tracked arrays.
+inline LiteralOutcome LiteralSplineInterpolation(LiteralRequest& r) {
+    const bool done = r.mode != 0 ? LiteralSubStepSpline(r) : LiteralMidpoint(r);
+    if (!done) return LiteralOutcome::kRefused;
+    const bool outside = r.inX.TouchedOutside() || r.inY.TouchedOutside() ||
+                         r.outX.TouchedOutside() || r.outY.TouchedOutside();
+    return outside ? LiteralOutcome::kBeyondTheTestArrays : LiteralOutcome::kDone;
 }
 
 }  // namespace lumitra::test
