@@ -32,42 +32,63 @@ std::vector<double> ElementPositions() {
     return x;
 }
 
-void BM_SubStepSpline_Literal(benchmark::State& state) {
-    const auto x = ElementPositions();
-    auto y = ScaledSpectrum();
-    y.resize(kFinePoints, 0);
-    for (auto _ : state) {
-        lumitra::test::LiteralRequest request{1,
-                                              lumitra::test::TrackedArray<double>(x),
-                                              lumitra::test::TrackedArray<int32_t>(y),
-                                              lumitra::test::TrackedArray<double>(std::vector<double>(kFinePoints)),
-                                              lumitra::test::TrackedArray<int32_t>(std::vector<int32_t>(kFinePoints)),
-                                              1.0,
-                                              double(kElements),
-                                              kFinePoints,
-                                              kSubSteps};
-        benchmark::DoNotOptimize(lumitra::test::LiteralSubStepSpline(request));
-        benchmark::DoNotOptimize(request.outY.Data().data());
-    }
-    state.SetItemsProcessed(state.iterations() * kFinePoints);
-}
-BENCHMARK(BM_SubStepSpline_Literal)->Unit(benchmark::kMicrosecond);
+// The fine-grid request on the caller's arrays.
+struct FineGridCall {
+    std::vector<double> x = ElementPositions();
+    std::vector<int32_t> y = ScaledSpectrum();
+    std::vector<double> outX = std::vector<double>(kFinePoints);
+    std::vector<int32_t> outY = std::vector<int32_t>(kFinePoints);
+    FineGridCall() { y.resize(kFinePoints, 0); }
+};
 
+// One call after another, `calls` of them per iteration; the counter gives
+// the time of one call.
+void ReportPerCall(benchmark::State& state, int calls) {
+    state.counters["per_call"] = benchmark::Counter(double(state.iterations()) * calls,
+                                                    benchmark::Counter::kIsRate |
+                                                        benchmark::Counter::kInvert);
+    state.SetItemsProcessed(state.iterations() * calls * int64_t(kFinePoints));
+}
+
+void BM_SubStepSpline_Literal(benchmark::State& state) {
+    const int calls = int(state.range(0));
+    FineGridCall call;
+    for (auto _ : state) {
+        for (int i = 0; i < calls; ++i) {
+            lumitra::test::LiteralRequestOf<lumitra::test::PlainArray> request{
+                1,
+                lumitra::test::PlainArray<double>(call.x.data()),
+                lumitra::test::PlainArray<int32_t>(call.y.data()),
+                lumitra::test::PlainArray<double>(call.outX.data()),
+                lumitra::test::PlainArray<int32_t>(call.outY.data()),
+                1.0,
+                double(kElements),
+                kFinePoints,
+                kSubSteps};
+            benchmark::DoNotOptimize(lumitra::test::LiteralSubStepSpline(request));
+            benchmark::ClobberMemory();
+        }
+    }
+    ReportPerCall(state, calls);
+}
+BENCHMARK(BM_SubStepSpline_Literal)->Arg(1)->Arg(20)->Unit(benchmark::kMicrosecond);
+
+// Arg 1: a single call per iteration; arg 20: a loop of consecutive calls,
+// as a host resampling spectrum after spectrum makes them.
 void BM_SubStepSpline_Library(benchmark::State& state) {
-    auto x = ElementPositions();
-    auto y = ScaledSpectrum();
-    y.resize(kFinePoints, 0);
-    std::vector<double> outX(kFinePoints);
-    std::vector<int32_t> outY(kFinePoints);
-    SplineRequest request{1, x.data(), y.data(), outX.data(), outY.data(), 0,
+    const int calls = int(state.range(0));
+    FineGridCall call;
+    SplineRequest request{1, call.x.data(), call.y.data(), call.outX.data(), call.outY.data(), 0,
                           1.0, double(kElements), kFinePoints, kSubSteps};
     for (auto _ : state) {
-        benchmark::DoNotOptimize(Lumitra_SplineInterpolation(&request));
-        benchmark::ClobberMemory();
+        for (int i = 0; i < calls; ++i) {
+            benchmark::DoNotOptimize(Lumitra_SplineInterpolation(&request));
+            benchmark::ClobberMemory();
+        }
     }
-    state.SetItemsProcessed(state.iterations() * kFinePoints);
+    ReportPerCall(state, calls);
 }
-BENCHMARK(BM_SubStepSpline_Library)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SubStepSpline_Library)->Arg(1)->Arg(20)->Unit(benchmark::kMicrosecond);
 
 // Element wavelengths in 0.01 nm (about 1.23 nm apart) and the 0.01-nm grid
 // from 190.00 to 800.00 nm.

@@ -39,15 +39,28 @@ private:
     T spare_{};
 };
 
-struct LiteralRequest {
+// The caller's array as the steps use it, nothing noted (benchmarks).
+template <typename T>
+class PlainArray {
+public:
+    explicit PlainArray(T* values) : data_(values) {}
+    T& operator[](int64_t i) const { return data_[i]; }
+
+private:
+    T* data_;
+};
+
+template <template <typename> class Array>
+struct LiteralRequestOf {
     int32_t mode;
-    TrackedArray<double> inX;
-    TrackedArray<int32_t> inY;
-    TrackedArray<double> outX;
-    TrackedArray<int32_t> outY;
+    Array<double> inX;
+    Array<int32_t> inY;
+    Array<double> outX;
+    Array<int32_t> outY;
     double startX, endX;
     int32_t outCount, subSteps;
 };
+using LiteralRequest = LiteralRequestOf<TrackedArray>;
 
 inline int32_t LiteralTruncate(double v) {
     return (v > -2147483649.0 && v < 2147483648.0) ? int32_t(v) : INT32_MIN;
@@ -57,7 +70,8 @@ inline int32_t LiteralWrapAdd(int32_t a, int32_t b) { return int32_t(uint32_t(a)
 // Sub-step spline mode. Returns false where the steps are undefined
 // (sub-steps <= 0, fewer than two covered samples or knots, more knots or
 // points than the working blocks hold); the caller then compares nothing.
-inline bool LiteralSubStepSpline(LiteralRequest& r) {
+template <class Request>
+bool LiteralSubStepSpline(Request& r) {
     const int32_t N = r.outCount, F = r.subSteps;
     if (F <= 0) return false;
     for (int32_t o = 0; o < N; ++o) {
