@@ -1,5 +1,5 @@
 /*
- * lumitra.h -- interface of the Lumitra library, version 1.0.0.1
+ * lumitra.h -- interface of the Lumitra library (its version: LUMITRA_VERSION)
  *
  * Numerical routines for the photodiode-array UV/VIS detector of a liquid
  * chromatograph: the grating model and calibration record that give every
@@ -44,6 +44,8 @@
 
 #include <stddef.h>
 #include <stdint.h>
+
+#include "lumitra/lumitra_version.h"
 
 #ifdef __cplusplus
 #include <string>
