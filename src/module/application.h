@@ -1,6 +1,7 @@
 // The library's application object: exactly one exists while the library is
 // loaded. It holds no data; the exports never read it. It exists so that a
-// host sees the same load and unload behaviour as from the original module.
+// host sees the load and unload behaviour it expects of the DLL: the object
+// is created at load and destroyed at unload.
 #pragma once
 
 namespace lumitra::module {

@@ -1,6 +1,6 @@
 // Conversion from double to int32 by truncation toward zero, as the x86
-// instruction the detector software was built around performs it: values
-// whose truncation does not fit (and NaN) give INT32_MIN. Defining it here
+// conversion instruction (cvttsd2si) performs it: values whose truncation
+// does not fit (and NaN) give INT32_MIN. Defining it here
 // keeps every build identical and free of undefined conversions.
 #pragma once
 
