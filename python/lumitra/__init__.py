@@ -26,8 +26,9 @@ from . import _version
 from .calibration import calibrate, calibrate_ex, calibrate_wide_slit
 from .checks import check_holmium, check_mercury, check_user
 from .errors import (AbortError, CalibrationRangeError, FailError, InputError,
-                     InvalidArgError, LibraryNotFoundError, LineNotFoundError, LumitraError, MissingExportError, NoInterfaceError,
-                     OutOfMemoryError, StatusError, UnexpectedError)
+                     InvalidArgError, LibraryNotFoundError, LineNotFoundError, LumitraError,
+                     MissingExportError, NoInterfaceError, OutOfMemoryError, StatusError,
+                     UnexpectedError)
 from .kernels import filtrate_low_frequency, spline_midpoints, spline_substeps
 from .lamps import lamp_info, max_voltage
 from .records import (CalibrationRecord, CheckLine, CheckResult, LampInfo, UserLine,

@@ -57,8 +57,8 @@ class PeakTable:
 
 def _pair(name: str, table: PeakTable, argument: int) -> tuple[int, int]:
     a, b = c_int32(), c_int32()
-    status = native.library().function(name)(table.address, validation.int32(argument, 'peak or time'), byref(a),
-                                             byref(b))
+    status = native.library().function(name)(
+        table.address, validation.int32(argument, "peak or time"), byref(a), byref(b))
     check_status(status, name)
     return a.value, b.value
 

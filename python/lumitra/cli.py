@@ -50,6 +50,7 @@ class Done:
     data: dict
     status: int = EXIT_OK
     summary: str = ""  # the reason of a status 1, for the JSON error object
+    error: str = "OUT_OF_TOLERANCE"
     notes: list = field(default_factory=list)  # lines printed after the text
 
 
@@ -148,6 +149,7 @@ def cmd_demo(args) -> Done:
     done = Done(demo_text(outcome, written), demo_json(outcome, written))
     if not outcome.shown:
         done.status, done.summary = EXIT_CHECK_FAILED, "the result is unexpected"
+        done.error = "UNEXPECTED_RESULT"
     if args.report or args.log:
         if args.report:
             from .plotting import demo_figure
@@ -381,8 +383,9 @@ def cmd_check_user(args) -> Done:
     first, second = read(args.first), read(args.second)
     results = check_user(record, first, second, lines, display=display)
     passed = all(r.passed for r in results)
+    grid = "display grid" if display else "elements"
     heading = (f"record {report.describe_record(record)}\n"
-               f"user-defined check on second - first ({'display grid' if display else 'elements'})")
+               f"user-defined check on second - first ({grid})")
     done = _check_done(heading + "\n" + report.user_lines_text(results),
                        {"record": report.record_json(record), "display": display,
                         "passed": passed, "lines": report.user_lines_json(results)},
@@ -395,7 +398,8 @@ def cmd_check_user(args) -> Done:
                   ylabel="value")]))
     _qualify(args, done, _run_of(args, "check-user", "User-defined wavelength check", record,
                                  lines_of_user(results), passed,
-                                 [("first spectrum", args.first), ("second spectrum", args.second)]))
+                                 [("first spectrum", args.first),
+                                  ("second spectrum", args.second)]))
     return done
 
 
@@ -686,7 +690,6 @@ def main(argv=None) -> int:
                 _print(_version_text())
                 return EXIT_OK
             if args.command is None:
-                parser.print_usage(sys.stderr)
                 raise CommandLineError("lumitra: give a command (lumitra --help lists them)")
             done = args.run(args)
     except KeyboardInterrupt:
@@ -701,8 +704,7 @@ def main(argv=None) -> int:
     if wants_json:
         data = dict(done.data)
         if done.status != EXIT_OK:
-            data.update(error="OUT_OF_TOLERANCE" if done.status == EXIT_CHECK_FAILED
-                        else "FAILED", message=done.summary, exit_status=done.status)
+            data.update(error=done.error, message=done.summary, exit_status=done.status)
         _print(json.dumps(data, indent=2, allow_nan=False, default=float))
     else:
         _print("\n".join([done.text] + done.notes))

@@ -90,7 +90,8 @@ def demo_text(outcome: DemoOutcome, figure: str | None) -> str:
         f"{d.shift:+.2f} elements)",
         f"  360.8 nm falls on element {true1:.3f}; dispersion {d.slope_error * 100:+.3f} % "
         f"against the default",
-        f"  spectral bandwidth (slit) {d.slit:.1f} nm, {d.slit_shape}; seeded noise (seed {d.seed})",
+        f"  spectral bandwidth (slit) {d.slit:.1f} nm, {d.slit_shape}; "
+        f"seeded noise (seed {d.seed})",
         "  measured: dark, deuterium lamp, holmium filter trace (milli-absorbance),",
         "  mercury lamp at two exposures (253.7 nm; visible lines)",
         "",

@@ -189,7 +189,8 @@ def render(run: Run, figure_png: bytes | None = None) -> str:
     verdict = "PASSED" if run.passed else "FAILED"
     stamp = run.time.isoformat(timespec="seconds")
     zone = run.time.tzname() or ""
-    identity = [("Detector", run.detector or "not given"), ("Operator", run.operator or "not given"),
+    identity = [("Detector", run.detector or "not given"),
+                ("Operator", run.operator or "not given"),
                 ("Date and time", f"{stamp} ({zone})" if zone else stamp),
                 ("Check", run.title), ("Note", run.note or "none")]
     software = [("lumitra package", __version__), ("Lumitra library", library_version),
