@@ -16,10 +16,10 @@ ROOT = Path(__file__).resolve().parent
 
 
 def _version_module():
-    spec = importlib.util.spec_from_file_location("_lumitra_version",
-                                                  ROOT / "python" / "lumitra" / "_version.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("_lumitra_version",
+                                                   ROOT / "python" / "lumitra" / "_version.py")
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
