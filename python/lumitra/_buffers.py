@@ -10,19 +10,6 @@ import numpy as np
 from . import native
 
 
-def spectrum(values, name: str, length: int = native.ELEMENT_COUNT) -> np.ndarray:
-    """values as a contiguous float64 array of exactly length values."""
-    array = np.ascontiguousarray(values, dtype=np.float64)
-    if array.ndim != 1 or array.size != length:
-        raise ValueError(f"{name}: expected {length} values, got "
-                         f"{array.size if array.ndim == 1 else array.shape}")
-    return array
-
-
-def optional_spectrum(values, name: str, length: int = native.ELEMENT_COUNT):
-    return None if values is None else spectrum(values, name, length)
-
-
 def doubles(array: np.ndarray | None):
     """A double* to array's data (NULL for None); keep array alive."""
     if array is None:

@@ -14,7 +14,7 @@ from typing import Callable, Sequence
 
 import numpy as np
 
-from . import _buffers, native
+from . import _buffers, native, validation
 from .errors import E_FAIL, check_status
 
 BASE_START = 0x10
@@ -57,7 +57,8 @@ class PeakTable:
 
 def _pair(name: str, table: PeakTable, argument: int) -> tuple[int, int]:
     a, b = c_int32(), c_int32()
-    status = native.library().function(name)(table.address, int(argument), byref(a), byref(b))
+    status = native.library().function(name)(
+        table.address, validation.int32(argument, "peak or time"), byref(a), byref(b))
     check_status(status, name)
     return a.value, b.value
 
@@ -75,7 +76,8 @@ def base_times(table: PeakTable, peak: int) -> tuple[int, int]:
 def peak_from_rt(table: PeakTable, time: int, fallback: bool = False) -> int:
     """Peak (1-based) holding time with the nearest retention time; with
     fallback the nearest retention time over all peaks; 0 for none."""
-    return int(native.library().Lumitra_GetPeakFromRT(table.address, int(time),
+    return int(native.library().Lumitra_GetPeakFromRT(table.address,
+                                                      validation.int32(time, 'time'),
                                                       1 if fallback else 0))
 
 
@@ -124,6 +126,10 @@ class _DataSource:
 
 def _request(source: _DataSource, time: int, background1: int, background2: int,
              selector_a: int, selector_b: int) -> native.BGSubtractionRequest:
+    time, background1, background2 = (validation.int32(t, "time")
+                                      for t in (time, background1, background2))
+    if not (-2**15 <= selector_a < 2**15 and 0 <= selector_b < 2**16):
+        raise validation.InputError("selector_a is a signed, selector_b an unsigned 16-bit number")
     return native.BGSubtractionRequest(
         spectrumTime=time, backgroundTime1=background1, backgroundTime2=background2,
         dataSource=ctypes.pointer(source.object), selectorB=selector_b, selectorA=selector_a)

@@ -35,6 +35,16 @@ class LumitraError(Exception):
     """Base class of every error raised by this package."""
 
 
+class InputError(LumitraError, ValueError):
+    """Input the library would take and answer with a wrong number: a record
+    off the array, a spectrum without the line searched, a value beyond 32
+    bits. Raised before the library is called, with the reason."""
+
+
+class LineNotFoundError(InputError):
+    """A spectrum does not show the line searched in it, where it is searched."""
+
+
 class LibraryNotFoundError(LumitraError):
     """liblumitra.so was not found or could not be loaded."""
 

@@ -6,8 +6,17 @@ from ctypes import byref
 
 import numpy as np
 
-from . import _buffers, native
+from . import _buffers, native, validation
 from .errors import check_status
+
+
+def _knots(x, y, minimum: int) -> tuple[np.ndarray, np.ndarray]:
+    """Finite abscissae and whole-number ordinates within 32 bits."""
+    in_x = validation.spectrum(x, "x", np.size(x))
+    in_y = validation.spectrum(y, "y", in_x.size)
+    if in_x.size < minimum or np.any(in_y != np.trunc(in_y)):
+        raise validation.InputError(f"x and y: at least {minimum} points, y whole numbers")
+    return in_x, np.ascontiguousarray(in_y, dtype=np.int32)
 
 
 def spline_substeps(x, y, sub_steps: int = 64, start: float | None = None,
@@ -18,20 +27,19 @@ def spline_substeps(x, y, sub_steps: int = 64, start: float | None = None,
     reaching end. Returns (abscissae, ordinates), len(x)*sub_steps + 1 each;
     output point o stands for sample position o / sub_steps, and points
     outside the evaluated range hold 0."""
-    in_x = np.ascontiguousarray(x, dtype=np.float64)
-    in_y = np.ascontiguousarray(y, dtype=np.int32)
-    if in_x.ndim != 1 or in_x.shape != in_y.shape:
-        raise ValueError("x and y must be one-dimensional and of equal length")
-    if sub_steps < 1:
-        raise ValueError("sub_steps must be at least 1")
+    in_x, in_y = _knots(x, y, 1)
+    sub_steps = validation.int32(sub_steps, "sub_steps")
+    if not 1 <= sub_steps <= validation.INT32_MAX // max(in_x.size, 1) - 1:
+        raise validation.InputError(f"sub_steps: {sub_steps} is not a count of sub-steps")
+    start = validation.finite(in_x[0] if start is None else start, "start")
+    end = validation.finite(in_x[-1] if end is None else end, "end")
     count = in_x.size * sub_steps + 1
     out_x = np.zeros(count, dtype=np.float64)
     out_y = np.zeros(count, dtype=np.int32)
     request = native.SplineRequest(
         mode=1, inX=_buffers.doubles(in_x), inY=_buffers.ints(in_y),
         outX=_buffers.doubles(out_x), outY=_buffers.ints(out_y), reserved=0,
-        startX=float(in_x[0] if start is None else start),
-        endX=float(in_x[-1] if end is None else end), outCount=count, subSteps=sub_steps)
+        startX=start, endX=end, outCount=count, subSteps=sub_steps)
     status = native.library().Lumitra_SplineInterpolation(byref(request))
     check_status(status, "Lumitra_SplineInterpolation")
     return out_x, out_y
@@ -42,12 +50,10 @@ def spline_midpoints(x, y, end: float | None = None) -> tuple[np.ndarray, np.nda
     insert the middle of every interval (eight-fold refinement up to end).
     Returns the 8*(n-1) + 1 refined points of n input points. No abscissa
     may be 0.0 (it ends the data for the library)."""
-    in_x = np.ascontiguousarray(x, dtype=np.float64)
-    in_y = np.ascontiguousarray(y, dtype=np.int32)
-    if in_x.ndim != 1 or in_x.shape != in_y.shape or in_x.size < 2:
-        raise ValueError("x and y must be one-dimensional, of equal length, at least 2 points")
+    in_x, in_y = _knots(x, y, 2)
     if np.any(in_x == 0.0):
-        raise ValueError("an abscissa of 0.0 would end the data")
+        raise validation.InputError("an abscissa of 0.0 would end the data")
+    end = validation.finite(in_x[-1] if end is None else end, "end")
     points = 8 * (in_x.size - 1) + 1
     room = 8 * in_x.size + 8  # the passes read one interval past the data
     # The library writes the intermediate four-fold series into its inputs,
@@ -61,7 +67,7 @@ def spline_midpoints(x, y, end: float | None = None) -> tuple[np.ndarray, np.nda
     request = native.SplineRequest(
         mode=0, inX=_buffers.doubles(work_x), inY=_buffers.ints(work_y),
         outX=_buffers.doubles(out_x), outY=_buffers.ints(out_y), reserved=0, startX=0.0,
-        endX=float(in_x[-1] if end is None else end), outCount=room, subSteps=0)
+        endX=end, outCount=room, subSteps=0)
     status = native.library().Lumitra_SplineInterpolation(byref(request))
     check_status(status, "Lumitra_SplineInterpolation")
     return out_x[:points].copy(), out_y[:points].copy()
@@ -70,11 +76,10 @@ def spline_midpoints(x, y, end: float | None = None) -> tuple[np.ndarray, np.nda
 def filtrate_low_frequency(signal, half_width: int) -> np.ndarray:
     """Each sample less the mean of the samples within half_width on either
     side (windows clipped at the ends); returns a new array."""
-    work = np.array(signal, dtype=np.float64, copy=True)
-    if work.ndim != 1:
-        raise ValueError("the signal must be one-dimensional")
-    if not 0 <= half_width < 2**32:
-        raise ValueError("half_width must lie in 0 .. 2**32 - 1")
+    work = validation.spectrum(signal, "signal", np.size(signal)).copy()
+    half_width = validation.int32(half_width, "half_width")
+    if half_width < 0:
+        raise validation.InputError("half_width must not be negative")
     status = native.library().Lumitra_FiltrateLowFrequency(_buffers.doubles(work), work.size,
                                                           half_width)
     check_status(status, "Lumitra_FiltrateLowFrequency")

@@ -14,8 +14,10 @@ from __future__ import annotations
 
 import ctypes
 import os
+import re
 import struct
 import sys
+import sysconfig
 import threading
 from ctypes import (POINTER, CFUNCTYPE, Structure, c_double, c_int16, c_int32, c_long,
                     c_size_t, c_uint8, c_uint16, c_uint32, c_void_p)
@@ -221,8 +223,13 @@ class Library:
 
 
 def _repository_root() -> Path:
-    # python/lumitra/native.py -> repository root
-    return Path(__file__).resolve().parents[2]
+    """The source tree the package belongs to: where it was installed from
+    (recorded at build time), or the tree it runs from."""
+    try:
+        from . import _install_info  # written into the installed package by setup.py
+        return Path(_install_info.SOURCE_TREE)
+    except ImportError:
+        return Path(__file__).resolve().parents[2]
 
 
 def _is_native_elf(path: Path) -> bool:
@@ -247,8 +254,8 @@ def _is_native_elf(path: Path) -> bool:
 
 
 def candidate_paths(root: Path | None = None) -> list[Path]:
-    """Where the library is looked for when LUMITRA_LIBRARY is not set: the
-    native build of the tree, then other native builds, newest first."""
+    """Build-tree libraries: the native build of the tree, then other native
+    builds, newest first."""
     root = root or _repository_root()
     preferred = root / "build" / "native" / "bin" / LIBRARY_FILE
     others = [p for p in (root / "build").glob(f"*/bin/{LIBRARY_FILE}")
@@ -258,20 +265,74 @@ def candidate_paths(root: Path | None = None) -> list[Path]:
     return found + others
 
 
-def find_library() -> Path:
-    """The library this package uses; raises LibraryNotFoundError."""
+def _cache_value(cache: Path, name: str) -> str | None:
+    try:
+        text = cache.read_text(encoding="utf-8", errors="replace")
+    except OSError:
+        return None
+    match = re.search(rf"^{name}:[A-Z]+=(.*)$", text, re.M)
+    return match.group(1).strip() if match else None
+
+
+def installed_paths(root: Path | None = None) -> list[Path]:
+    """Libraries installed by `cmake --install` (beside their CMake package
+    files): under the install prefix of the tree's native build, then under
+    /usr/local and /usr."""
+    root = root or _repository_root()
+    prefixes = [_cache_value(root / "build" / "native" / "CMakeCache.txt",
+                             "CMAKE_INSTALL_PREFIX"), "/usr/local", "/usr"]
+    multiarch = sysconfig.get_config_var("MULTIARCH") or ""
+    found = []
+    for prefix in filter(None, prefixes):
+        for libdir in ("lib", "lib64", f"lib/{multiarch}"):
+            directory = Path(prefix) / libdir
+            library_path = directory / LIBRARY_FILE
+            if ((directory / "cmake" / "Lumitra" / "LumitraConfig.cmake").is_file()
+                    and library_path.is_file() and _is_native_elf(library_path)
+                    and library_path not in found):
+                found.append(library_path)
+    return found
+
+
+def locate_library() -> tuple[Path, str]:
+    """The library this package uses and how it was found; raises
+    LibraryNotFoundError."""
     configured = os.environ.get(LIBRARY_ENV)
     if configured:
         path = Path(configured)
         if not path.is_file():
             raise LibraryNotFoundError(f"{LIBRARY_ENV}={configured} is not a file")
-        return path
+        return path, f"the environment variable {LIBRARY_ENV}"
+    installed = installed_paths()
+    if installed:
+        return installed[0], "the CMake install prefix"
     candidates = candidate_paths()
     if candidates:
-        return candidates[0]
+        return candidates[0], f"the build tree of {_repository_root()}"
     raise LibraryNotFoundError(
         f"{LIBRARY_FILE} not found: build it (cmake --preset native && "
-        f"cmake --build --preset native) or set {LIBRARY_ENV} to its path")
+        f"cmake --build --preset native --target lumitra), install it (cmake --install "
+        f"build/native), or set {LIBRARY_ENV} to its path")
+
+
+def find_library() -> Path:
+    """The library this package uses; raises LibraryNotFoundError."""
+    return locate_library()[0]
+
+
+def library_version(path: Path) -> str:
+    """The project version the library at path was built as: from the CMake
+    package files beside an installed library or the cache of its build."""
+    path = Path(path).resolve()
+    config = path.parent / "cmake" / "Lumitra" / "LumitraConfigVersion.cmake"
+    try:
+        match = re.search(r'set\(PACKAGE_VERSION "([^"]+)"\)', config.read_text())
+        if match:
+            return match.group(1)
+    except OSError:
+        pass
+    return _cache_value(path.parent.parent / "CMakeCache.txt", "CMAKE_PROJECT_VERSION") \
+        or "unknown"
 
 
 _library: Library | None = None

@@ -30,12 +30,34 @@ class Panel:
     floor: float = 10.0  # lowest value shown on a log scale
 
 
-def _save(figure: Figure, path: str | Path) -> str:
+FORMATS = (".png", ".svg", ".pdf")
+
+
+def figure_path(path: str | Path) -> Path:
+    """The file a figure is written to: PNG without a suffix, else the
+    format its suffix names (refused when it names none of them)."""
     path = Path(path)
+    if not path.suffix:
+        return path.with_name(path.name + ".png")
+    if path.suffix.lower() not in FORMATS:
+        raise ValueError(f"{path}: a figure is written as PNG, SVG or PDF; "
+                         "name it .png, .svg or .pdf")
+    return path
+
+
+def _save(figure: Figure, target) -> str:
+    """Writes the figure to a path (format from its suffix) or, as PNG, to a
+    binary file object; no software name or address in its metadata."""
+    FigureCanvasAgg(figure)
+    if hasattr(target, "write"):
+        figure.savefig(target, dpi=110, format="png", metadata={"Software": None})
+        return ""
+    path = figure_path(target)
     if path.parent and not path.parent.exists():
         path.parent.mkdir(parents=True, exist_ok=True)
-    FigureCanvasAgg(figure)
-    figure.savefig(path, dpi=110)
+    metadata = {"Creator": None} if path.suffix.lower() == ".svg" else {"Software": None} \
+        if path.suffix.lower() == ".png" else {"Creator": None, "Producer": None}
+    figure.savefig(path, dpi=110, metadata=metadata)
     return str(path)
 
 
@@ -84,6 +106,11 @@ def check_marks(result: CheckResult, spectra: Sequence[str]) -> list[tuple[float
 
 
 def _deviation_panel(ax, results: Sequence[CheckResult], tolerance: float, title: str) -> None:
+    if not results:
+        ax.text(0.5, 0.5, "the checks could not run", ha="center", va="center",
+                transform=ax.transAxes, fontsize=8)
+        ax.set_title(title, fontsize=9)
+        return
     seen: dict[float, tuple[str, float, bool]] = {}
     for result in results:
         for line in result.lines:
@@ -150,7 +177,8 @@ def demo_figure(outcome, path: str | Path) -> str:
     _deviation_panel(figure.add_subplot(grid[2, 1]), outcome.after, outcome.tolerance,
                      "Deviations with the new record (band: tolerance)")
     d = data.detector
-    before = sum(line.passed for r in outcome.before for line in r.lines)
+    before = sum(line.passed for r in outcome.before for line in r.lines) \
+        if outcome.before else 0
     after = sum(line.passed for r in outcome.after for line in r.lines)
     total = sum(len(r.lines) for r in outcome.after)
     figure.suptitle(
@@ -175,5 +203,55 @@ def table_figure(path: str | Path, table: np.ndarray, title: str) -> str:
     ax2.set_xlabel("element", fontsize=8)
     for a in (ax, ax2):
         a.tick_params(labelsize=7)
+    figure.tight_layout()
+    return _save(figure, path)
+
+
+def history_figure(path, runs: Sequence[dict], drifts: Sequence[dict]) -> str:
+    """Each line's deviation over time with its tolerance band, and the
+    fitted drift since the last calibration."""
+    from datetime import datetime, timezone
+    references = sorted({line["reference_nm"] for run in runs for line in run["lines"]})
+    if not references:
+        raise ValueError("the history holds no line to draw")
+    figure = Figure(figsize=(10, 2.2 * len(references) + 0.8))
+    axes = figure.subplots(len(references), 1, squeeze=False, sharex=True)[:, 0]
+
+    def date(epoch):
+        return datetime.fromtimestamp(epoch, timezone.utc)
+
+    for ax, reference in zip(axes, references):
+        for detector in sorted({run["detector"] for run in runs}):
+            points = [(date(run["epoch"]), line["deviation_nm"], line["tolerance_nm"])
+                      for run in runs if run["detector"] == detector for line in run["lines"]
+                      if line["reference_nm"] == reference and line["deviation_nm"] is not None]
+            if not points:
+                continue
+            times, deviations, tolerances = zip(*points)
+            ax.plot(times, deviations, "o-", ms=3, lw=0.8, label=detector or "(no detector)")
+            tolerance = tolerances[-1]
+            ax.axhspan(-tolerance, tolerance, color="tab:green", alpha=0.06)
+            for level in (-tolerance, tolerance):
+                ax.axhline(level, color="tab:green", lw=0.8, ls="--")
+        for item in drifts:
+            if item["reference_nm"] != reference or item["drift_nm_per_30_days"] is None:
+                continue
+            own = [run for run in runs if run["detector"] == item["detector"]
+                   and run["time"] >= item["since"]]
+            epochs = np.array([run["epoch"] for run in own])
+            values = [line["deviation_nm"] for run in own for line in run["lines"]
+                      if line["reference_nm"] == reference]
+            if len(values) == len(epochs) and len(values) >= 3:
+                days = (epochs - epochs[0]) / 86400.0
+                slope, intercept = np.polyfit(days, values, 1)
+                ax.plot([date(e) for e in epochs], intercept + slope * days, color="tab:red",
+                        lw=1.0, label=f"drift {item['drift_nm_per_30_days']:+.3f} nm/30 d")
+        ax.axhline(0.0, color="black", lw=0.5)
+        ax.set_ylabel(f"{reference:.1f} nm\ndeviation (nm)", fontsize=8)
+        ax.tick_params(labelsize=7)
+        ax.legend(fontsize=7, loc="upper left")
+    axes[-1].set_xlabel("date (UTC)", fontsize=8)
+    figure.suptitle("Deviation of each line over time (band: tolerance)", fontsize=10)
+    figure.autofmt_xdate()
     figure.tight_layout()
     return _save(figure, path)

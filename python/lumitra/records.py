@@ -8,6 +8,7 @@ from dataclasses import dataclass, field
 from typing import ClassVar, Iterable
 
 from . import native
+from .errors import InputError
 
 CALIBRATION_LINE1 = 36080  # 360.80 nm, the line the calibration places with the anchor
 CALIBRATION_LINE2 = 65610  # 656.10 nm, the anchor line
@@ -33,7 +34,7 @@ class CalibrationRecord:
             except TypeError:
                 raise TypeError(f"{name} must be an integer, not {getattr(self, name)!r}") from None
             if not -2**31 <= value < 2**31:
-                raise ValueError(f"{name} = {value} does not fit in 32 bits")
+                raise InputError(f"{name} = {value} does not fit in 32 bits")
             object.__setattr__(self, name, value)
 
     @classmethod
@@ -147,10 +148,10 @@ class UserLineResult:
 @dataclass(frozen=True)
 class LampInfo:
     """Lamp diagnostics: value at the reference wavelength, band maximum and
-    its wavelength (nm; None when no value lies in the band)."""
+    its wavelength (nm). None where the spectrum does not let it be measured."""
 
     lamp: str
     reference_wavelength: float
-    reference_value: float
-    maximum: float
+    reference_value: float | None
+    maximum: float | None
     maximum_wavelength: float | None

@@ -19,7 +19,15 @@ def describe_record(record: CalibrationRecord) -> str:
             f"{record.wavelength2 / 100:.2f} nm at element {p2:.3f}")
 
 
+NOT_MEASURED = "not measured"
+NO_WAVELENGTH = -2**31  # a table entry the library could not compute
+
+
 def describe_table(table: np.ndarray) -> str:
+    missing = int(np.count_nonzero(table[:512] == NO_WAVELENGTH))
+    if missing:
+        return (f"{NOT_MEASURED} for {missing} of 512 elements (the record gives the library "
+                "no wavelength there)")
     nm = table[:512] / 100.0
     steps = np.diff(nm)
     return (f"{nm[0]:.2f} .. {nm[-1]:.2f} nm over 512 elements "
@@ -28,7 +36,7 @@ def describe_table(table: np.ndarray) -> str:
 
 def _number(value: float, digits: int = 3, sign: bool = False) -> str:
     if value is None or (isinstance(value, float) and math.isnan(value)):
-        return "-"
+        return NOT_MEASURED
     return f"{value:+.{digits}f}" if sign else f"{value:.{digits}f}"
 
 
@@ -36,7 +44,7 @@ def check_lines(result: CheckResult, indent: str = "  ") -> list[str]:
     rows = [f"{indent}{'line nm':>8}  {'spectrum':<10} {'measured nm':>11} {'deviation nm':>12} "
             f"{'width nm':>8}  result"]
     for line in sorted(result.lines, key=lambda item: item.reference):
-        verdict = "pass" if line.passed else ("not found" if not line.located else "FAIL")
+        verdict = "pass" if line.passed else ("FAIL: not found" if not line.located else "FAIL")
         rows.append(f"{indent}{line.reference:>8.1f}  {line.spectrum:<10} "
                     f"{_number(line.measured):>11} {_number(line.deviation, sign=True):>12} "
                     f"{_number(line.width, 2):>8}  {verdict}")
@@ -94,11 +102,16 @@ def user_lines_json(results: list[UserLineResult]) -> list[dict]:
 def lamp_text(info: LampInfo, largest: int | None = None) -> str:
     name = {"d2": "deuterium", "w": "tungsten"}[info.lamp]
     band = "200-260 nm" if info.lamp == "d2" else "400-800 nm"
-    where = ("no value in the band" if info.maximum_wavelength is None
-             else f"at {info.maximum_wavelength:.2f} nm")
+    if info.maximum is None:
+        maximum = f"{NOT_MEASURED} (no value in the band)"
+    elif info.maximum_wavelength is None:
+        maximum = f"{info.maximum:.3f}, at a wavelength {NOT_MEASURED} (the band is flat)"
+    else:
+        maximum = f"{info.maximum:.3f} at {info.maximum_wavelength:.2f} nm"
     lines = [f"{name} lamp",
-             f"  value at {info.reference_wavelength:.0f} nm   {info.reference_value:.3f}",
-             f"  maximum in {band}   {info.maximum:.3f} {where}"]
+             f"  value at {info.reference_wavelength:.0f} nm   "
+             f"{_number(info.reference_value)}",
+             f"  maximum in {band}   {maximum}"]
     if largest is not None:
         lines.append(f"  largest value (whole number)   {largest}")
     return "\n".join(lines)

@@ -61,6 +61,7 @@ from typing import Callable, Sequence
 import numpy as np
 
 from . import optics
+from .errors import InputError
 from .native import ELEMENT_COUNT
 
 UNCALIBRATED_ANCHOR = 383.0        # element of 656.1 nm with the default dispersion
@@ -213,9 +214,20 @@ class Detector:
     fill: float = 0.5           # auto-exposure: brightest feature at this fraction of full scale
 
     def __post_init__(self):
-        if not self.slit > 0:
-            raise ValueError("the slit bandwidth must be positive")
-        slit_cdf(self.slit_shape, 1.0, np.zeros(1))  # validates the shape
+        # Within these the simulation represents the array's 150..900 nm.
+        for name, low, high in (("shift", -50.0, 50.0), ("slope_error", -0.05, 0.05),
+                                ("slit", 0.0, 20.0)):
+            value = getattr(self, name)
+            if not (isinstance(value, (int, float)) and math.isfinite(value)
+                    and low <= value <= high) or (name == "slit" and value == 0):
+                raise InputError(f"{name}: {value!r}; the simulated detector takes "
+                                 f"{'above ' if name == 'slit' else ''}{low:g} .. {high:g}"
+                                 + (" (slope error in parts, the command line's percent / 100)"
+                                    if name == "slope_error" else ""))
+        if not (isinstance(self.seed, int) and 0 <= self.seed < 2**63):
+            raise InputError(f"seed: {self.seed!r}; a noise seed is a whole number, 0 or more")
+        if self.slit_shape not in ("triangular", "gaussian"):
+            raise InputError(f"slit shape: {self.slit_shape!r}; 'triangular' or 'gaussian'")
 
     # --- geometry ----------------------------------------------------------
 

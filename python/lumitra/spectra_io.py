@@ -1,9 +1,12 @@
 """Spectra in CSV or plain text files.
 
 A file holds one value per line (element 1 first), or wavelength/value pairs
-(nm), separated by commas, semicolons, tabs or spaces. Lines starting with
-'#' and blank lines are skipped, and so is a header line of column names
-before the first number.
+(nm, increasing), separated by commas, semicolons, tabs or spaces. Lines
+starting with '#' and blank lines are skipped, and so is a header line of
+column names before the first number. Where the columns are separated by
+semicolons, tabs or spaces, a comma between digits is a decimal comma
+("190;0,5"); a file of "830,650" lines is a pair file whose wavelengths do
+not increase, and is refused with that reason rather than misread.
 """
 
 from __future__ import annotations
@@ -18,8 +21,24 @@ from .errors import LumitraError
 from .native import DISPLAY_GRID_COUNT, ELEMENT_COUNT
 
 DISPLAY_GRID_NM = np.arange(190.0, 801.0)
+PAIR_RANGE_NM = (150.0, 950.0)  # what the array can see, with a margin
+MAX_FILE_BYTES = 4 << 20        # a spectrum of a few hundred values is far smaller
 
 _SEPARATORS = re.compile(r"[,;\s]+")
+_DECIMAL_SEPARATORS = re.compile(r"[;\s]+")
+_DECIMAL_COMMA = re.compile(r"[+-]?\d+,\d+(?:[eE][+-]?\d+)?")
+
+
+class Spectrum(np.ndarray):
+    """Values read from a file; ``source`` names the file in messages."""
+
+    source = ""
+
+
+def labelled(values, source: str) -> Spectrum:
+    array = np.asarray(values, dtype=np.float64).view(Spectrum)
+    array.source = source
+    return array
 
 
 class SpectrumFileError(LumitraError):
@@ -53,6 +72,9 @@ def read_spectrum(path: str | Path) -> SpectrumFile:
     """Reads a file of values or of wavelength/value pairs."""
     name = str(path)
     try:
+        if Path(path).is_file() and Path(path).stat().st_size > MAX_FILE_BYTES:
+            raise SpectrumFileError(f"{name}: {Path(path).stat().st_size} bytes is too large "
+                                    f"for a spectrum file (at most {MAX_FILE_BYTES} bytes)")
         text = Path(path).read_text(encoding="utf-8-sig")
     except FileNotFoundError:
         raise SpectrumFileError(f"{name}: no such file") from None
@@ -60,14 +82,25 @@ def read_spectrum(path: str | Path) -> SpectrumFile:
         raise SpectrumFileError(f"{name}: is a directory, not a spectrum file") from None
     except (OSError, UnicodeDecodeError) as error:
         raise SpectrumFileError(f"{name}: cannot read: {error}") from None
+    if "\x00" in text:
+        raise SpectrumFileError(f"{name}: a binary file, not a spectrum of numbers")
     rows: list[list[float]] = []
     columns = None
     header_allowed = True
-    for number, line in enumerate(text.splitlines(), start=1):
-        stripped = line.strip()
-        if not stripped or stripped.startswith("#"):
-            continue
-        fields = [f for f in _SEPARATORS.split(stripped) if f]
+    lines = [(n, line.strip()) for n, line in enumerate(text.splitlines(), start=1)
+             if line.strip() and not line.strip().startswith("#")]
+    # Columns apart by semicolons, tabs or spaces: a comma between digits is
+    # a decimal comma.
+    decimal_commas = any(_DECIMAL_COMMA.fullmatch(f)
+                         for _, line in lines if re.search(r"[;\t ]", line)
+                         for f in _DECIMAL_SEPARATORS.split(line))
+    comma_separated = not decimal_commas and any("," in line for _, line in lines)
+    for number, stripped in lines:
+        if decimal_commas:
+            fields = [f.replace(",", ".") if _DECIMAL_COMMA.fullmatch(f) else f
+                      for f in _DECIMAL_SEPARATORS.split(stripped) if f]
+        else:
+            fields = [f for f in _SEPARATORS.split(stripped) if f]
         if header_allowed and any(re.fullmatch(r"[A-Za-z_][\w()./%-]*", f) for f in fields):
             header_allowed = False
             continue  # a header of column names
@@ -87,8 +120,28 @@ def read_spectrum(path: str | Path) -> SpectrumFile:
         raise SpectrumFileError(f"{name}: holds no values")
     data = np.array(rows, dtype=np.float64)
     if columns == 1:
-        return SpectrumFile(name, data[:, 0].copy(), None)
-    return SpectrumFile(name, data[:, 1].copy(), data[:, 0].copy())
+        return SpectrumFile(name, labelled(data[:, 0], name), None)
+    _check_pairs(name, data[:, 0], [n for n, _ in lines][-len(rows):], comma_separated)
+    return SpectrumFile(name, labelled(data[:, 1], name), data[:, 0].copy())
+
+
+def _check_pairs(name: str, wavelengths: np.ndarray, line_numbers, comma_separated: bool):
+    """The first column of pairs is a wavelength in nm, increasing."""
+    hint = (" (if the comma is a decimal comma, write a decimal point, or separate the columns "
+            "with ';')") if comma_separated else ""
+    outside = np.flatnonzero((wavelengths < PAIR_RANGE_NM[0]) | (wavelengths > PAIR_RANGE_NM[1]))
+    if outside.size:
+        i = outside[0]
+        raise SpectrumFileError(
+            f"{name}: line {line_numbers[i]}: {wavelengths[i]:g} is no wavelength the array "
+            f"sees ({PAIR_RANGE_NM[0]:.0f}..{PAIR_RANGE_NM[1]:.0f} nm): the first of two "
+            f"columns is the wavelength in nm; element spectra have one value a line{hint}")
+    falling = np.flatnonzero(np.diff(wavelengths) <= 0)
+    if falling.size:
+        i = falling[0] + 1
+        raise SpectrumFileError(
+            f"{name}: line {line_numbers[i]}: wavelength {wavelengths[i]:g} nm does not lie "
+            f"above the one before ({wavelengths[i - 1]:g} nm); pairs must increase{hint}")
 
 
 def read_element_spectrum(path: str | Path) -> np.ndarray:

@@ -7,24 +7,28 @@ i is the wavelength of element i + 1.
 from __future__ import annotations
 
 import ctypes
+import math
 from ctypes import byref, c_double, c_int32, c_uint16
 
 import numpy as np
 
-from . import _buffers, native
+from . import _buffers, native, validation
 from .errors import check_status
-from .records import CalibrationRecord
 
 NO_COMMON_STRETCH = 65535
+NOT_MEASURED = -2**31  # the table entry of a wavelength the library cannot compute
 
 
-def _record(record: CalibrationRecord | None) -> native.CalibrationRecord:
-    return (record or CalibrationRecord.UNCALIBRATED).to_native()
+def _multiple(multiple) -> int:
+    multiple = validation.int32(multiple, "multiple")
+    if not 1 <= multiple <= 32767:
+        raise validation.InputError(f"multiple must lie in 1..32767, got {multiple}")
+    return multiple
 
 
 def _table_call(name: str, display: int, record, multiple: int) -> np.ndarray:
     lib = native.library()
-    raw = _record(record)
+    raw = record.to_native()
     table = ctypes.POINTER(c_int32)()
     count = c_int32(0)
     status = lib.function(name)(display, byref(raw), multiple, byref(table), byref(count))
@@ -34,45 +38,57 @@ def _table_call(name: str, display: int, record, multiple: int) -> np.ndarray:
     return _buffers.take_task_buffer(table, count.value, np.int32)
 
 
-def wavelength_table(record: CalibrationRecord | None = None, multiple: int = 1) -> np.ndarray:
+def wavelength_table(record=None, multiple: int = 1, raw: bool = False) -> np.ndarray:
     """The element wavelengths of a calibration (0.01 nm, truncated): 512
-    entries, followed by zeros when multiple > 1."""
-    if not 1 <= multiple <= 32767:
-        raise ValueError(f"multiple must lie in 1..32767, got {multiple}")
-    return _table_call("Lumitra_GetWavelengthTable", 0, record, multiple)
+    entries, followed by zeros when multiple > 1. record: a CalibrationRecord,
+    four integers or None (uncalibrated); one off the array is refused unless
+    raw, and then a wavelength the library cannot compute is NOT_MEASURED."""
+    return _table_call("Lumitra_GetWavelengthTable", 0, validation.record(record, raw=raw),
+                       _multiple(multiple))
 
 
-def display_table(record: CalibrationRecord | None = None, display: bool = True,
-                  multiple: int = 1) -> np.ndarray:
-    """display: the 611-point grid 190.00 .. 800.00 nm; otherwise the element
-    table of the record (Lumitra_GetWavelengthTableForDisplay)."""
-    if not 1 <= multiple <= 32767:
-        raise ValueError(f"multiple must lie in 1..32767, got {multiple}")
-    return _table_call("Lumitra_GetWavelengthTableForDisplay", 1 if display else 0, record,
-                       multiple)
+def display_table(record=None, display: bool = True, multiple: int = 1,
+                  raw: bool = False) -> np.ndarray:
+    """display: the 611-point grid 190.00 .. 800.00 nm (the record is not
+    used); otherwise the element table of the record
+    (Lumitra_GetWavelengthTableForDisplay)."""
+    return _table_call("Lumitra_GetWavelengthTableForDisplay", 1 if display else 0,
+                       validation.record(record, raw=raw or display), _multiple(multiple))
 
 
-def element_wavelengths(record: CalibrationRecord | None = None) -> np.ndarray:
+def element_wavelengths(record=None) -> np.ndarray:
     """The element wavelengths in nm (the table divided by 100)."""
     return wavelength_table(record)[:native.ELEMENT_COUNT] / 100.0
 
 
-def corrected_element(wavelength: float, record: CalibrationRecord | None = None) -> float:
+def corrected_element(wavelength: float, record=None, raw: bool = False) -> float | None:
     """The calibrated fractional element number (1 = first element) of a
-    wavelength in nm (passed to the library in 0.01 nm, rounded)."""
-    lib = native.library()
-    raw = _record(record)
+    wavelength in nm within 190..800 nm (passed to the library in 0.01 nm,
+    rounded); None when the record gives none (raw records only)."""
+    nm = validation.wavelength(wavelength)
+    raw_record = validation.record(record, raw=raw).to_native()
     position = c_double(0.0)
-    status = lib.Lumitra_GetPdaCorrectedEleNo(0, byref(raw), round(wavelength * 100),
-                                              byref(position))
+    status = native.library().Lumitra_GetPdaCorrectedEleNo(0, byref(raw_record),
+                                                           round(nm * 100), byref(position))
     check_status(status, "Lumitra_GetPdaCorrectedEleNo")
-    return position.value
+    return position.value if math.isfinite(position.value) else None
+
+
+def _entries(table) -> np.ndarray:
+    """A wavelength table (0.01 nm) as int32, refusing what int32 cannot hold."""
+    values = np.asarray(table)
+    if values.ndim != 1:
+        raise validation.InputError("a wavelength table is one-dimensional")
+    if values.size and (not np.all(np.isfinite(values.astype(float)))
+                        or values.min() < validation.INT32_MIN
+                        or values.max() > validation.INT32_MAX
+                        or np.any(values != np.trunc(values.astype(float)))):
+        raise validation.InputError("a wavelength table holds 32-bit integers (0.01 nm)")
+    return np.ascontiguousarray(values, dtype=np.int32)
 
 
 def _counted(table) -> np.ndarray:
-    entries = np.ascontiguousarray(table, dtype=np.int32)
-    if entries.ndim != 1:
-        raise ValueError("a wavelength table is one-dimensional")
+    entries = _entries(table)
     counted = np.empty(entries.size + 1, dtype=np.uint32)
     counted[0] = entries.size
     counted[1:] = entries.view(np.uint32)
@@ -96,19 +112,18 @@ def compare_tables(table_a, table_b) -> tuple[int, int, int] | None:
 
 def find_target_element(target: int, table) -> int:
     """Index of the entry nearest to target (0.01 nm; ties to the entry above)."""
-    lib = native.library()
-    entries = np.ascontiguousarray(table, dtype=np.int32)
-    return int(lib.Lumitra_FindTargetElement(int(target), _buffers.ints(entries), entries.size))
+    entries = _entries(table)
+    return int(native.library().Lumitra_FindTargetElement(
+        validation.int32(target, "target"), _buffers.ints(entries), entries.size))
 
 
 def element_range(wavelength1: int, wavelength2: int, table) -> tuple[int, int]:
     """(first, last): the lowest element index at or above wavelength1 and the
     highest at or below wavelength2 (0.01 nm), exchanged when first > last."""
-    lib = native.library()
-    entries = np.ascontiguousarray(table, dtype=np.int32)
+    entries = _entries(table)
     first, last = c_uint16(), c_uint16()
-    status = lib.Lumitra_GetElementIndexFromWavelengthTable(
-        int(wavelength1), int(wavelength2), _buffers.ints(entries), entries.size, byref(first),
-        byref(last))
+    status = native.library().Lumitra_GetElementIndexFromWavelengthTable(
+        validation.int32(wavelength1, "wavelength1"), validation.int32(wavelength2, "wavelength2"),
+        _buffers.ints(entries), entries.size, byref(first), byref(last))
     check_status(status, "Lumitra_GetElementIndexFromWavelengthTable")
     return first.value, last.value
