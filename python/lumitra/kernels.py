@@ -34,15 +34,21 @@ def spline_substeps(x, y, sub_steps: int = 64, start: float | None = None,
     start = validation.finite(in_x[0] if start is None else start, "start")
     end = validation.finite(in_x[-1] if end is None else end, "end")
     count = in_x.size * sub_steps + 1
+    # A 0.0 abscissa after the samples ends the library's range scans there.
+    # The ordinates of a range that starts at sample i0 run to i0*F + m*F,
+    # at most twice len(x)*F; the points past `count` are dropped.
+    work_x = np.zeros(in_x.size + 1, dtype=np.float64)
+    work_y = np.zeros(in_y.size + 1, dtype=np.int32)
+    work_x[:in_x.size], work_y[:in_y.size] = in_x, in_y
     out_x = np.zeros(count, dtype=np.float64)
-    out_y = np.zeros(count, dtype=np.int32)
+    out_y = np.zeros(2 * count, dtype=np.int32)
     request = native.SplineRequest(
-        mode=1, inX=_buffers.doubles(in_x), inY=_buffers.ints(in_y),
+        mode=1, inX=_buffers.doubles(work_x), inY=_buffers.ints(work_y),
         outX=_buffers.doubles(out_x), outY=_buffers.ints(out_y), reserved=0,
         startX=start, endX=end, outCount=count, subSteps=sub_steps)
     status = native.library().Lumitra_SplineInterpolation(byref(request))
     check_status(status, "Lumitra_SplineInterpolation")
-    return out_x, out_y
+    return out_x, out_y[:count].copy()
 
 
 def spline_midpoints(x, y, end: float | None = None) -> tuple[np.ndarray, np.ndarray]:
