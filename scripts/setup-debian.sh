@@ -11,8 +11,11 @@ native_packages=(cmake make g++ pkg-config googletest libbenchmark-dev
                  python3 python3-numpy python3-matplotlib python3-pytest)
 # qemu-user runs the 32-bit Linux suites where the kernel cannot execute
 # i386 programs; 64-bit Wine runs the PE32+ suites on every machine.
+# The Python suite installs the package with pip into a virtual environment
+# and renders a qualification report in headless Chromium.
 all_packages=("${native_packages[@]}" gcc-multilib g++-multilib g++-mingw-w64-i686
-              g++-mingw-w64-x86-64 mingw-w64 qemu-user clang libclang-rt-14-dev valgrind)
+              g++-mingw-w64-x86-64 mingw-w64 qemu-user clang libclang-rt-14-dev valgrind
+              python3-venv python3-pip python3-setuptools chromium)
 wine_packages=(wine wine32:i386 wine64)
 
 packages=("${all_packages[@]}")
