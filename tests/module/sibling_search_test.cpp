@@ -18,8 +18,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A data source that has nothing: a UV record call that wrongly found a
+// sibling fails here instead of reaching further.
+int32_t NoSpectrum(ISpectrumSource*, int32_t, double**, int32_t*, int32_t**, int32_t, int32_t,
+                   int32_t, int32_t) {
+    return E_FAIL;
+}
+
 TEST(SiblingSearch, PlantedInTheWorkingDirectoryNeverLoaded) {
-    const fs::path bin = fs::canonical("/proc/self/exe").parent_path();
+    // This program lives in a folder of its own below bin/, away from the
+    // stand-ins that the other suites keep beside the library.
+    const fs::path bin = fs::canonical("/proc/self/exe").parent_path().parent_path();
     const fs::path root = fs::temp_directory_path() / ("lumitra-siblings-" + std::to_string(::getpid()));
     const fs::path folder = root / "lib", work = root / "work";
     fs::remove_all(root);
@@ -42,7 +51,10 @@ TEST(SiblingSearch, PlantedInTheWorkingDirectoryNeverLoaded) {
     lamp[384] = lamp[147] = 100.0;
     CalibrationRecord record{};
     EXPECT_EQ(calibrate(1, nullptr, lamp.data(), nullptr, lamp.data(), &record), E_FAIL);
-    BGSubtractionRequest request{};
+    ISpectrumSourceVtbl methods{};
+    methods.GetSpectrum = &NoSpectrum;
+    ISpectrumSource source{&methods};
+    BGSubtractionRequest request{1, 0, 2, &source, 0, 0};
     UVSpecData uv{};
     EXPECT_EQ(uvRecord(&request, &uv), E_UNEXPECTED);
     EXPECT_EQ(::dlopen((work / "libvarnex2.so").c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr);
@@ -51,7 +63,7 @@ TEST(SiblingSearch, PlantedInTheWorkingDirectoryNeverLoaded) {
     fs::copy_file(work / "libkestrona.so", folder / "libkestrona.so");
     EXPECT_EQ(calibrate(1, nullptr, lamp.data(), nullptr, lamp.data(), &record), S_OK);
 
-    ASSERT_EQ(::chdir(bin.c_str()), 0);
+    ASSERT_EQ(::chdir("/"), 0);
     ::dlclose(library);
     fs::remove_all(root);
 }
