@@ -68,24 +68,15 @@ public:
         handle_ = ::dlopen(kSiblingFile, RTLD_NOW | RTLD_LOCAL);
 #endif
         setResults_ = reinterpret_cast<SetResultsFn>(Find("StandIn_SetResults"));
-        outstanding_ = reinterpret_cast<Counter>(Find("StandIn_OutstandingArrays"));
-        calls_ = reinterpret_cast<Counter>(Find("StandIn_AllocationCalls"));
         free_ = reinterpret_cast<FreeRecord>(Find("Tool_FreeUVSpecData"));
-    }
-    bool Ready() const {
-        return setResults_ != nullptr && outstanding_ != nullptr && calls_ != nullptr &&
-               free_ != nullptr;
     }
     void SetResults(int32_t failStatus, int32_t successStatus) const {
         setResults_(failStatus, successStatus);
     }
-    long OutstandingArrays() const { return outstanding_(); }
-    long AllocationCalls() const { return calls_(); }
     void Free(UVSpecData* record) const { free_(record); }
 
 private:
     using SetResultsFn = void(LUMITRA_CALL*)(int32_t, int32_t);
-    using Counter = long(LUMITRA_CALL*)();
     using FreeRecord = void(LUMITRA_CALL*)(UVSpecData*);
 
     void* Find(const char* name) const {
@@ -103,8 +94,6 @@ private:
     void* handle_ = nullptr;
 #endif
     SetResultsFn setResults_ = nullptr;
-    Counter outstanding_ = nullptr;
-    Counter calls_ = nullptr;
     FreeRecord free_ = nullptr;
 };
 

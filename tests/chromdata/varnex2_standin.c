@@ -4,9 +4,9 @@
  * doubles and int32 values (task allocator on Windows, malloc on Linux);
  * Tool_FreeUVSpecData releases them. Before allocating it scribbles over
  * every other field, so a test sees that the library overwrites them.
- * StandIn_* let a test make the next call fail or succeed with a chosen
- * status, and count arrays and process attaches (the attach count lives
- * in an environment variable, so it survives an unload).
+ * StandIn_SetResults lets a test make the next call fail or succeed with a
+ * chosen status; the process attaches are counted in an environment
+ * variable, so that the count survives an unload.
  *
  * Built with VARNEX2_WITHOUT_ALLOCATOR it lacks Tool_AllocateUVSpecData. */
 #include <stdint.h>
@@ -32,12 +32,9 @@
 /* Atomic accesses throughout: hosts call the sibling from several threads. */
 #define LOAD(variable) __atomic_load_n(&(variable), __ATOMIC_SEQ_CST)
 #define STORE(variable, value) __atomic_store_n(&(variable), (value), __ATOMIC_SEQ_CST)
-#define ADD(variable, delta) __atomic_add_fetch(&(variable), (delta), __ATOMIC_SEQ_CST)
 
 static int32_t g_failStatus = 0;    /* next call fails with this when negative */
 static int32_t g_successStatus = 0; /* status of a successful call */
-static long g_outstandingArrays = 0;
-static long g_allocationCalls = 0;
 
 static void CountAttach(void) {
     char text[32];
@@ -68,7 +65,6 @@ __attribute__((constructor)) static void OnLoad(void) { CountAttach(); }
 #if !defined(VARNEX2_WITHOUT_ALLOCATOR)
 STANDIN_EXPORT int32_t STANDIN_CALL Tool_AllocateUVSpecData(UVSpecData* record, int32_t count) {
     const size_t points = count > 0 ? (size_t)count : 1;
-    ADD(g_allocationCalls, 1);
     record->time = 0x5A5A5A5A;
     record->pointCount = -7;
     record->firstWavelength = -7;
@@ -91,14 +87,11 @@ STANDIN_EXPORT int32_t STANDIN_CALL Tool_AllocateUVSpecData(UVSpecData* record, 
         record->wavelengths = NULL;
         return E_OUTOFMEMORY;
     }
-    ADD(g_outstandingArrays, 2);
     return LOAD(g_successStatus);
 }
 #endif
 
 STANDIN_EXPORT void STANDIN_CALL Tool_FreeUVSpecData(UVSpecData* record) {
-    if (record->values != NULL) ADD(g_outstandingArrays, -1);
-    if (record->wavelengths != NULL) ADD(g_outstandingArrays, -1);
     ARRAY_FREE(record->values);
     ARRAY_FREE(record->wavelengths);
     record->values = NULL;
@@ -111,6 +104,3 @@ STANDIN_EXPORT void STANDIN_CALL StandIn_SetResults(int32_t failStatus, int32_t 
     STORE(g_failStatus, failStatus);
     STORE(g_successStatus, successStatus);
 }
-
-STANDIN_EXPORT long STANDIN_CALL StandIn_OutstandingArrays(void) { return LOAD(g_outstandingArrays); }
-STANDIN_EXPORT long STANDIN_CALL StandIn_AllocationCalls(void) { return LOAD(g_allocationCalls); }

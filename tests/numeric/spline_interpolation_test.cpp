@@ -1,6 +1,7 @@
-// The spline interpolation: the documented request shapes, the rejected
-// requests, every allocation failure, and bit-for-bit agreement with the
-// step-by-step version over thousands of requests of both modes.
+// The spline interpolation: the request shapes its contract describes, the
+// requests it refuses, requests whose outputs run past outCount, and
+// bit-for-bit agreement with the plain version over thousands of requests
+// of both modes.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,9 +12,7 @@
 #include "literal_spline_interpolation.h"
 #include "lumitra/lumitra.h"
 #include "numeric/spline_interpolation.h"
-#include "support/allocation_guard.h"
-#include "support/random.h"
-#include "support/ulps.h"
+#include "support/test_support.h"
 
 namespace lumitra::numeric {
 namespace {
@@ -126,25 +125,11 @@ TEST(SplineInterpolation, MidpointRules) {
     for (int k = 0; k < 5; ++k) EXPECT_EQ(call.outY[8 * k], y[k]) << k;
     // The inputs now hold the four-fold intermediate series.
     for (int o = 0; o <= 16; ++o) EXPECT_EQ(call.inX[o], 1.0 + o / 4.0) << o;
-    // First pass: midpoint 0-1 is the integer mean of points 0 and 2; the
-    // midpoint 1-2 follows (-1, 9, 9, -1)/16 of points 0..3.
-    Call one(0, x, y, 0.0, 5.0, 36, 0);
-    test::LiteralRequest literal{0,
-                                 test::TrackedArray<double>(one.inX),
-                                 test::TrackedArray<int32_t>(one.inY),
-                                 test::TrackedArray<double>(std::vector<double>(50)),
-                                 test::TrackedArray<int32_t>(std::vector<int32_t>(50)),
-                                 0.0,
-                                 5.0,
-                                 36,
-                                 0};
-    bool refused = false;
-    test::LiteralMidpointPass(literal.inX, literal.inY, literal.outX, literal.outY, 5.0, 36,
-                              refused);
-    EXPECT_FALSE(refused);
-    EXPECT_EQ(literal.outY[1], (0 + 0) / 2);
-    EXPECT_EQ(literal.outY[3], int32_t((9.0 * 1600 - 0 + 9.0 * 0 - 1600) * 0.0625));
-    EXPECT_EQ(literal.outY[3], 800);
+    // First pass: midpoint 0-1 is the integer mean of points 0 and 2, the
+    // midpoint 1-2 the (-1, 9, 9, -1)/16 rule of points 0..3; they survive
+    // as points 1 and 3 of the four-fold series.
+    EXPECT_EQ(call.inY[2], (0 + 0) / 2);
+    EXPECT_EQ(call.inY[6], int32_t((9.0 * 1600 - 0 + 9.0 * 0 - 1600) * 0.0625));
 }
 
 // Requests outside the routine's limits: E_INVALIDARG, nothing written.
@@ -227,46 +212,6 @@ TEST(SplineInterpolation, OutputsPastOutCountAsTheStepsSizeThem) {
     }
 }
 
-TEST(SplineInterpolation, EveryAllocationFailure) {
-    std::vector<int32_t> y(100);
-    for (int i = 0; i < 100; ++i) y[i] = i * i;
-    const Call pristine = FineGridCall(y);
-    Call call = pristine;
-    Call expected = pristine;
-    ASSERT_EQ(expected.Run(), S_OK);
-    int32_t status = 0;
-    const int points = test::SweepAllocationFailures(
-        [&] {
-            call = pristine;
-            status = call.Run();
-        },
-        [&](bool failed) {
-            const int32_t count = pristine.request.outCount;
-            if (!failed) {
-                EXPECT_EQ(status, S_OK);
-                EXPECT_EQ(call.outX, expected.outX);
-                EXPECT_EQ(call.outY, expected.outY);
-                return;
-            }
-            // Outputs cleared, nothing else written.
-            EXPECT_EQ(status, E_OUTOFMEMORY);
-            for (int32_t o = 0; o < count + kGuard; ++o) {
-                EXPECT_EQ(Bits(call.outX[o]), Bits(o < count ? 0.0 : kOutXSentinel)) << o;
-                EXPECT_EQ(call.outY[o], o < count ? 0 : kOutYSentinel) << o;
-            }
-            EXPECT_EQ(call.inX, pristine.inX);
-            EXPECT_EQ(call.inY, pristine.inY);
-        });
-    EXPECT_EQ(points, 3);
-
-    // The midpoint mode allocates nothing.
-    Call midpoint(0, {1, 2, 3, 4, 5}, {1, 2, 3, 4, 5}, 0, 5, 36, 0);
-    test::AllocationBalance balance;
-    module::allocation_hook::FailNthAllocation(1);
-    EXPECT_EQ(midpoint.Run(), S_OK);
-    EXPECT_FALSE(module::allocation_hook::FailureDelivered());
-}
-
 // ------------------------------------------------------------------------
 // Random requests of both modes against the step-by-step version.
 
@@ -325,31 +270,14 @@ std::vector<double> RandomAbscissae(test::SplitMix64& rng, int32_t n, int32_t ro
     return x;
 }
 
-// Runs one request both ways and compares: a request the literal version
-// runs must succeed with identical arrays, wherever it wrote (within the
-// arrays' generous room); any other must be refused with nothing written.
-void Compare(int32_t mode, const std::vector<double>& x, const std::vector<int32_t>& y,
-             double startX, double endX, int32_t outCount, int32_t subSteps, int round,
-             int& accepted, int& pastOutCount) {
-    const size_t room = size_t(std::max(outCount, 0)) * 3 + 70000;
-    Call call(mode, x, y, startX, endX, outCount, subSteps, room);
-    test::LiteralRequest literal{mode,
-                                 test::TrackedArray<double>(call.inX),
-                                 test::TrackedArray<int32_t>(call.inY),
-                                 test::TrackedArray<double>(call.outX),
-                                 test::TrackedArray<int32_t>(call.outY),
-                                 startX,
-                                 endX,
-                                 outCount,
-                                 subSteps};
-    const auto outcome = test::LiteralSplineInterpolation(literal);
-    if (outcome == test::LiteralOutcome::kBeyondTheTestArrays) return;
+void CompareCall(Call& call, test::LiteralRequest& literal, test::LiteralOutcome outcome,
+                 int32_t outCount, int round, int& accepted, int& pastOutCount) {
     const auto inX = call.inX, outX = call.outX;
     const auto inY = call.inY, outY = call.outY;
     const int32_t status = call.Run();
     const bool done = outcome == test::LiteralOutcome::kDone;
     ASSERT_EQ(status, done ? S_OK : E_INVALIDARG)
-        << "round " << round << " mode " << mode << " outCount " << outCount << " F " << subSteps;
+        << "round " << round << " mode " << call.request.mode << " outCount " << outCount << " F " << call.request.subSteps;
     if (!done) {
         ASSERT_TRUE(SameBits(call.inX, inX) && call.inY == inY && SameBits(call.outX, outX) &&
                     call.outY == outY)
@@ -366,11 +294,44 @@ void Compare(int32_t mode, const std::vector<double>& x, const std::vector<int32
     ASSERT_EQ(call.outY, literal.outY.Data()) << "round " << round << " outY";
 }
 
+
+// Runs one request both ways and compares: a request the literal version
+// runs must succeed with identical arrays, wherever it wrote (within the
+// arrays' generous room); any other must be refused with nothing written.
+void Compare(int32_t mode, const std::vector<double>& x, const std::vector<int32_t>& y,
+             double startX, double endX, int32_t outCount, int32_t subSteps, int round,
+             int& accepted, int& pastOutCount) {
+    // Room for what the literal version touches: outCount and a guard zone,
+    // or, where it writes further, up to there.
+    size_t room = size_t(std::max(outCount, 0)) + kGuard;
+    for (int attempt = 0;; ++attempt) {
+        Call call(mode, x, y, startX, endX, outCount, subSteps, room);
+        test::LiteralRequest literal{mode,
+                                     test::TrackedArray<double>(call.inX),
+                                     test::TrackedArray<int32_t>(call.inY),
+                                     test::TrackedArray<double>(call.outX),
+                                     test::TrackedArray<int32_t>(call.outY),
+                                     startX,
+                                     endX,
+                                     outCount,
+                                     subSteps};
+        const auto outcome = test::LiteralSplineInterpolation(literal);
+        if (outcome == test::LiteralOutcome::kBeyondTheTestArrays) {
+            room = size_t(std::max({literal.inX.Highest(), literal.inY.Highest(), literal.outX.Highest(),
+                                    literal.outY.Highest()})) + kGuard;
+            if (attempt == 0 && room < (size_t(1) << 22)) continue;
+            return;
+        }
+        CompareCall(call, literal, outcome, outCount, round, accepted, pastOutCount);
+        return;
+    }
+}
+
 TEST(SplineInterpolation, SubStepRequestsMatchLiteralVersion) {
     test::SplitMix64 rng(0x5B11E);
     test::AllocationBalance balance;
     int accepted = 0, pastOutCount = 0;
-    for (int round = 0; round < 2500; ++round) {
+    for (int round = 0; round < 1500; ++round) {
         const int32_t n = int32_t(rng.Uniform(2, rng.Uniform(0, 40) == 0 ? 1100 : 60));
         int32_t steps = int32_t(rng.Uniform(1, 128));
         if (rng.Uniform(0, 3) == 0) steps = 64;
@@ -397,15 +358,15 @@ TEST(SplineInterpolation, SubStepRequestsMatchLiteralVersion) {
                 round, accepted, pastOutCount);
         if (HasFatalFailure()) return;
     }
-    EXPECT_GT(accepted, 1200);
-    EXPECT_GT(pastOutCount, 100);
+    EXPECT_GT(accepted, 700);
+    EXPECT_GT(pastOutCount, 60);
 }
 
 TEST(SplineInterpolation, MidpointRequestsMatchLiteralVersion) {
     test::SplitMix64 rng(0x313D);
     test::AllocationBalance balance;
     int accepted = 0, pastOutCount = 0;
-    for (int round = 0; round < 3000; ++round) {
+    for (int round = 0; round < 1500; ++round) {
         const int32_t n = int32_t(rng.Uniform(1, rng.Uniform(0, 20) == 0 ? 300 : 25));
         int32_t outCount = 8 * (n - 1) + 2;
         switch (rng.Uniform(0, 4)) {
@@ -425,8 +386,8 @@ TEST(SplineInterpolation, MidpointRequestsMatchLiteralVersion) {
                 int32_t(rng.Uniform(-5, 5)), round, accepted, pastOutCount);
         if (HasFatalFailure()) return;
     }
-    EXPECT_GT(accepted, 1200);
-    EXPECT_GT(pastOutCount, 10);
+    EXPECT_GT(accepted, 600);
+    EXPECT_GT(pastOutCount, 5);
 }
 
 }  // namespace
