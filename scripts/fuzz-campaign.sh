@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A fuzzing campaign: every libFuzzer target of the fuzz preset (or the ones
+# A fuzzing campaign: every libFuzzer target of the sanitize preset (or the ones
 # named), one after the other, each for SECONDS (default 300), niced. Each
 # starts from its seed corpus (fuzz/corpus/<target>) and what earlier runs
 # found (<build>/fuzz-corpus/<target>); crash inputs are left as
@@ -12,11 +12,11 @@ seconds=${1:-300}
 shift || true
 build=${LUMITRA_FUZZ_BUILD:-build/fuzz}
 
-cmake --preset fuzz -B "$build" -DLUMITRA_FUZZ_SECONDS="$seconds" >/dev/null
+cmake --preset sanitize -B "$build" -DLUMITRA_FUZZ_SECONDS="$seconds" >/dev/null
 cmake --build "$build" -j2
 targets=("$@")
 if (( ${#targets[@]} == 0 )); then
-  targets=($(ctest --test-dir "$build" -N | awk '/Test +#/ {print $3}'))
+  targets=($(ctest --test-dir "$build" -N | awk '/Test +#/ && $3 ~ /_fuzzer$/ {print $3}'))
 fi
 
 crash_files() { find "$build/fuzz" -maxdepth 1 -name 'crash-*' | wc -l; }

@@ -1,22 +1,24 @@
 #!/usr/bin/env bash
-# Runs every test program of a native build under Valgrind's memcheck, one
-# at a time, with each test's own arguments, folder and environment. Any
+# Runs the test programs of a native build (all, or the ones named) under
+# Valgrind's memcheck, one at a time, with each test's own arguments,
+# folder and environment. Any
 # memory error, and any leak (definitely, indirectly or possibly lost),
 # fails the run; nothing of the library's own is suppressed (memcheck.supp
 # holds one report about the system's dynamic loader). Tests that are not
 # programs of the build (the install-consumer test runs CMake) are skipped.
 #
-#   scripts/memcheck.sh [BUILD_DIR]      (default build/native)
+#   scripts/memcheck.sh [BUILD_DIR [TEST...]]      (default build/native, every test)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build/native}")
+shift || true
 logs="$build/memcheck"
 mkdir -p "$logs"
 
 ctest --test-dir "$build" --show-only=json-v1 | /usr/bin/python3 -c '
 import json, os, subprocess, sys, time
 
-build, logs = sys.argv[1], sys.argv[2]
+build, logs, only = sys.argv[1], sys.argv[2], set(sys.argv[3:])
 valgrind = ["valgrind", "--tool=memcheck", "--error-exitcode=99", "--leak-check=full",
             "--show-leak-kinds=definite,indirect,possible",
             "--errors-for-leak-kinds=definite,indirect,possible", "--track-origins=yes",
@@ -26,6 +28,8 @@ valgrind = ["valgrind", "--tool=memcheck", "--error-exitcode=99", "--leak-check=
 failed = []
 for test in json.load(sys.stdin)["tests"]:
     name, command = test["name"], test.get("command", [])
+    if only and name not in only:
+        continue
     if not command or not command[0].startswith(build + "/"):
         print(f"  {name:34} skipped (not a program of the build)")
         continue
@@ -49,4 +53,4 @@ for test in json.load(sys.stdin)["tests"]:
 if failed:
     sys.exit("memcheck failed: " + " ".join(failed))
 print("memcheck: no errors, no leaks")
-' "$build" "$logs"
+' "$build" "$logs" "$@"
