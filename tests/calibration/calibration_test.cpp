@@ -77,6 +77,13 @@ TEST(HalfHeightCenter, WorkedExamples) {
     edgeAtHalfSample[size_t(p - 6)] = 45;
     for (int i = p - 1280; i < p - 9; ++i) higherBase[size_t(i)] = 40;  // level 70: edges p -+ 3
     broken[size_t(p)] = std::numeric_limits<double>::infinity();
+    // Falling by 5 to the left (on a shelf of 80 down to the window's first
+    // sample, 0) and by 20 to the right: base 0, half 50, left edge
+    // lo + 50/80, right edge p + 2.5, centre p - 638.4375 truncated.
+    std::vector<double> shelf(4000, 0.0);
+    for (int d = 0; d < 1280; ++d) shelf[size_t(p - d)] = std::max(100.0 - 5.0 * d, 80.0);
+    for (int d = 0; d < 5; ++d) shelf[size_t(p + d)] = 100.0 - 20.0 * d;
+    shelf[size_t(p - 1280)] = 0.0;
     struct Case {
         const char* what;
         std::vector<double> y;
@@ -86,7 +93,8 @@ TEST(HalfHeightCenter, WorkedExamples) {
                           {"an edge between samples", edgeAtHalfSample, p - 1},
                           {"a constant signal", std::vector<double>(4000, 7.25), p},
                           {"the higher minimum is the base", higherBase, p},
-                          {"no positive width", broken, 0}};
+                          {"no positive width", broken, 0},
+                          {"the window's first sample is its minimum", shelf, p - 639}};
     for (const auto& c : cases) EXPECT_EQ(HalfHeightCenter(c.y.data(), p, p - 1280, p + 1280), c.centre) << c.what;
 }
 

@@ -38,7 +38,7 @@ Result Call(const Lamp& lamp, int32_t display, const std::vector<int32_t>& wavel
 }
 
 std::vector<double> Grid(double fill, std::initializer_list<std::pair<int, double>> points) {
-    std::vector<double> grid(611, fill);
+    std::vector<double> grid(612, fill);
     for (const auto& [index, value] : points) grid[size_t(index)] = value;
     return grid;
 }
@@ -61,6 +61,8 @@ TEST(LampMaxima, DisplayGridExamples) {
          Grid(1, {{9, 50.0}, {10, 3.0}, {70, 4.0}, {71, 60.0}}), {S_OK, 1.0, 4.0, 26000}},
         {"tungsten edges 400 and 800 nm take part", &kTungsten,
          Grid(1, {{209, 50.0}, {210, 7.0}, {610, 4.0}}), {S_OK, 1.0, 7.0, 40000}},
+        {"the value after the grid (801 nm) is not read", &kTungsten,
+         Grid(1, {{610, 4.0}, {611, 1e9}}), {S_OK, 1.0, 4.0, 80000}},
         {"nothing above the start value", &kDeuterium, Grid(-3e9, {}),
          {S_OK, -3e9, -2147483648.0, -1}},
         {"NaN never becomes the maximum", &kDeuterium, Grid(NAN, {{30, 2.0}}),
