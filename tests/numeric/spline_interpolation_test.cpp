@@ -60,35 +60,6 @@ bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
 
-// The fine-grid request: elements 1..n at abscissae 1..n, 64 sub-steps.
-Call FineGridCall(const std::vector<int32_t>& y) {
-    const int32_t n = int32_t(y.size());
-    std::vector<double> x(n);
-    for (int32_t i = 0; i < n; ++i) x[i] = i + 1;
-    return Call(1, x, y, 1.0, n, 64 * n + 1, 64);
-}
-
-TEST(SplineInterpolation, FineGridRequestShape) {
-    test::AllocationBalance balance;
-    std::vector<int32_t> y(512);
-    for (int i = 0; i < 512; ++i) y[i] = int32_t(1000.0 * (100 + 50 * std::sin(i * 0.05)));
-    Call call = FineGridCall(y);
-    ASSERT_EQ(call.Run(), S_OK);
-    for (int o = 0; o <= 64 * 512; ++o) {
-        ASSERT_EQ(call.outX[o], 1.0 + o / 64.0) << o;
-        if (o % 64 == 0 && o < 64 * 512) {  // through every knot
-            ASSERT_EQ(call.outY[o], y[o / 64]) << o;
-        }
-    }
-    for (int o = 64 * 512 + 1; o < 64 * 512 + 1 + kGuard; ++o) {
-        EXPECT_EQ(call.outX[o], kOutXSentinel);
-        EXPECT_EQ(call.outY[o], kOutYSentinel);
-    }
-    // The record's pointers are left as they were.
-    EXPECT_EQ(call.request.inX, call.inX.data());
-    EXPECT_EQ(call.request.outY, call.outY.data());
-}
-
 TEST(SplineInterpolation, TwoKnotsGiveTheClampedCubic) {
     // a + 3 delta r^2 - 2 delta r^3, with zero slope at both knots; past
     // the second knot the same cubic continues.
@@ -98,20 +69,6 @@ TEST(SplineInterpolation, TwoKnotsGiveTheClampedCubic) {
     for (int o = 0; o < 9; ++o) EXPECT_EQ(call.outY[o], expected[o]) << o;
     const double abscissae[] = {10, 12.5, 15, 17.5, 20, 22.5, 25, 27.5, 30};
     for (int o = 0; o < 9; ++o) EXPECT_EQ(call.outX[o], abscissae[o]) << o;
-}
-
-TEST(SplineInterpolation, ConstantOrdinatesAndRangesInside) {
-    // Samples 0..9 at 100, 110, ...; the range from 131 to 160 covers
-    // samples 3..6 (the last below 131, the first reaching 160).
-    std::vector<double> x;
-    for (int i = 0; i < 10; ++i) x.push_back(100.0 + 10 * i);
-    Call call(1, x, std::vector<int32_t>(10, 42), 131.0, 160.0, 8 * 10 + 1, 8);
-    ASSERT_EQ(call.Run(), S_OK);
-    for (int o = 0; o <= 80; ++o) {
-        const bool evaluated = o >= 3 * 8 && o <= 3 * 8 + 4 * 8;
-        EXPECT_EQ(call.outY[o], evaluated ? 42 : 0) << o;
-        EXPECT_EQ(call.outX[o], 100.0 + 10.0 * o / 8) << o;
-    }
 }
 
 TEST(SplineInterpolation, MidpointRules) {

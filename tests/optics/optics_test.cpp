@@ -51,17 +51,14 @@ TEST(Dispersion, DecodesRecords) {
         CalibrationRecord record;
         double slope, modelPosition, measuredPosition;
     };
-    const Case cases[] = {
-        {{36080, 9376, 65610, 24528}, 1.0013111, 385.03, 383.25},
-        {{12345, 0, 67890, 0}, 1.000116, 385.03, 383.0},      // both positions 0: the default
-        {{36080, 0, 65610, 24528}, 1.6209186, 385.03, 383.25},  // one 0: calibrated
-        {{65610, 24528, 36080, 9376}, 1.0013111, 148.59, 146.5},
-    };
+    const Case cases[] = {{{36080, 9376, 65610, 24528}, 1.0013111, 385.03, 383.25},
+                          {{12345, 0, 67890, 0}, 1.000116, 385.03, 383.0},        // both positions 0: the default
+                          {{36080, 0, 65610, 24528}, 1.6209186, 385.03, 383.25},  // one 0: calibrated
+                          {{65610, 24528, 36080, 9376}, 1.0013111, 148.59, 146.5}};
     for (const auto& c : cases) {
         const auto d = DecodeCalibration(c.record);
         EXPECT_NEAR(d.slope, c.slope, 1e-7) << c.record.position1;
-        EXPECT_EQ(d.modelPosition, c.modelPosition) << c.record.position1;
-        EXPECT_EQ(d.measuredPosition, c.measuredPosition) << c.record.position1;
+        EXPECT_TRUE(d.modelPosition == c.modelPosition && d.measuredPosition == c.measuredPosition);
     }
 }
 
@@ -77,33 +74,23 @@ TEST(Dispersion, CalibratedPositionInvertsPositionToWavelength) {
     }
 }
 
+// Entry k: element first + k / steps, sub-step k % steps; the table holds
+// the array's wavelengths truncated to 0.01 nm; nothing past the count.
 TEST(Dispersion, TableBuildersShapes) {
     const auto d = kDefaultDispersion;
-    struct Case {
-        int16_t first, last, steps;
-        int32_t count;
-    };
-    const Case cases[] = {{1, 512, 1, 512}, {5, 4, 1, 0},  {1, 512, 0, 0},
-                          {1, 512, -3, 0},  {1, 4, 4, 16}, {-2, 2, 2, 10}};
+    const int16_t cases[][4] = {{1, 512, 1, 512}, {5, 4, 1, 0}, {1, 512, 0, 0}, {1, 512, -3, 0}, {1, 4, 4, 16}, {-2, 2, 2, 10}};
     for (const auto& c : cases) {
         std::vector<int32_t> table(512 * 4, -7);
         std::vector<double> array(512 * 4, -7.0);
         int32_t count = -1, arrayCount = -1;
-        BuildWavelengthTable(table.data(), &count, d.slope, d.modelPosition, d.measuredPosition,
-                             c.first, c.last, c.steps);
-        BuildWavelengthArray(array.data(), &arrayCount, d.slope, d.modelPosition,
-                             d.measuredPosition, c.first, c.last, c.steps);
-        EXPECT_EQ(count, c.count) << c.first << ".." << c.last << "/" << c.steps;
-        EXPECT_EQ(arrayCount, c.count);
-        EXPECT_EQ(table[size_t(c.count)], -7) << "wrote past the end";
-        // Entry k: element first + k / steps, sub-step k % steps; the table
-        // holds the array's wavelengths truncated to 0.01 nm.
-        for (int32_t k = 0; k < c.count; ++k) {
+        BuildWavelengthTable(table.data(), &count, d.slope, d.modelPosition, d.measuredPosition, c[0], c[1], c[2]);
+        BuildWavelengthArray(array.data(), &arrayCount, d.slope, d.modelPosition, d.measuredPosition, c[0], c[1], c[2]);
+        EXPECT_TRUE(count == c[3] && arrayCount == c[3] && table[size_t(c[3])] == -7) << c[0] << ".." << c[1] << "/" << c[2];
+        for (int32_t k = 0; k < c[3]; ++k) {
             double expected = 0;
-            PositionToWavelength(double(k % c.steps) / c.steps + (c.first + k / c.steps), d.slope,
-                                 d.modelPosition, d.measuredPosition, &expected);
-            EXPECT_EQ(test::Bits(array[size_t(k)]), test::Bits(expected)) << k;
-            EXPECT_EQ(table[size_t(k)], int32_t(expected * 100)) << k;
+            PositionToWavelength(double(k % c[2]) / c[2] + (c[0] + k / c[2]), d.slope, d.modelPosition,
+                                 d.measuredPosition, &expected);
+            EXPECT_TRUE(test::Bits(array[size_t(k)]) == test::Bits(expected) && table[size_t(k)] == int32_t(expected * 100));
         }
     }
 }
