@@ -50,7 +50,7 @@ class Image:
     def exports(self):
         """{name: (ordinal, function RVA)}"""
         rva = self.directory[0][0]
-        base, functions, names, function_table, name_table, ordinal_table = struct.unpack_from(
+        base, _, names, function_table, name_table, ordinal_table = struct.unpack_from(
             "<IIIIII", self.data, self.offset(rva) + 16)
         result = {}
         for i in range(names):
