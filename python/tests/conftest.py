@@ -1,4 +1,4 @@
-"""Shared fixtures: the library, the leak check, the examples, the command line."""
+"""Shared fixtures: the leak check, the examples, the command line in and out of process."""
 
 import json
 import os
@@ -18,52 +18,42 @@ NEW_RECORD = ["--record", "36080", "9545", "65610", "24704"]  # the shifted exam
 HG = ["--hg1", "hg1.csv", "--hg2", "hg2.csv", "--d2", "d2.csv", "--dark", "dark.csv"]
 
 
-@pytest.fixture(scope="session")
-def lib():
-    return native.library()
+def expected(folder):
+    return json.loads((folder / "expected.json").read_text())
 
 
 @pytest.fixture
-def no_leak(lib):
+def no_leak():
     """Every buffer the library handed back must be freed through CoTaskMemFree."""
-    before = lib.outstanding_task_memory()
+    before = native.library().outstanding_task_memory()
     yield
-    assert lib.outstanding_task_memory() == before, "task-allocator blocks leaked"
+    assert native.library().outstanding_task_memory() == before, "task-allocator blocks leaked"
 
 
 @pytest.fixture(scope="session")
-def shifted():
-    """The spectra of examples/shifted-detector and their expected results."""
-    data = {name: spectra_io.read_element_spectrum(SHIFTED / f"{name}.csv")
-            for name in ("dark", "d2", "holmium", "hg1", "hg2")}
-    data["expected"] = json.loads((SHIFTED / "expected.json").read_text())
-    return data
+def shifted():  # the spectra of examples/shifted-detector and their expected results
+    return dict({name: spectra_io.read_element_spectrum(SHIFTED / f"{name}.csv")
+                 for name in ("dark", "d2", "holmium", "hg1", "hg2")}, expected=expected(SHIFTED))
 
 
 @pytest.fixture
 def lumitra_cli(capsys, monkeypatch):
-    """Runs the command line in this process: (status, stdout, stderr)."""
-    def run(*args, cwd=None):
-        if cwd is not None:
-            monkeypatch.chdir(cwd)
-        status = cli.main([str(a) for a in args])
-        out, err = capsys.readouterr()
-        return status, out, err
+    """Runs the command line in this process (in cwd): (status, stdout, stderr)."""
+    def run(*args, cwd="."):
+        monkeypatch.chdir(cwd)
+        return (cli.main([str(a) for a in args]), *capsys.readouterr())
     return run
 
 
 def start_cli(*args, cwd=None, env=None, program=None) -> subprocess.Popen:
-    """Starts the command line in a child process."""
-    environment = dict(os.environ, PYTHONPATH=str(PYTHON_DIR))
-    environment.setdefault(native.LIBRARY_ENV, native.library().path)
-    environment.update(env or {})
-    command = program or [sys.executable, "-m", "lumitra"]
-    return subprocess.Popen([*command, *map(str, args)], cwd=cwd, env=environment,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    environment = {native.LIBRARY_ENV: native.library().path, **os.environ,
+                   "PYTHONPATH": str(PYTHON_DIR), **(env or {})}
+    return subprocess.Popen([*(program or [sys.executable, "-m", "lumitra"]), *map(str, args)],
+                            cwd=cwd, env=environment, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, text=True)
 
 
 def run_cli(*args, **options) -> subprocess.CompletedProcess:
-    """Runs the command line in a child process; returns the completed process."""
     child = start_cli(*args, **options)
     out, err = child.communicate(timeout=300)
     return subprocess.CompletedProcess(child.args, child.returncode, out, err)
