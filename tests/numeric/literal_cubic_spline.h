@@ -1,6 +1,7 @@
-// The cubic spline object's set-up and evaluation written out step by step
-// as the detector documentation gives them, one grid point at a time. The
-// tests and benchmarks compare the library's spline with it bit for bit.
+// The cubic spline object's set-up and evaluation in plain form: each grid
+// point's interval searched and its value computed on its own, one point at
+// a time. The tests and benchmarks compare the library's spline with it bit
+// for bit.
 #pragma once
 
 #include <cstdint>

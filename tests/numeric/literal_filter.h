@@ -1,7 +1,6 @@
-// The low-frequency filter written out step by step as the detector
-// documentation gives it: one output at a time, its window summed afresh
-// in ascending order. The tests and benchmarks compare the library with it
-// bit for bit.
+// The low-frequency filter in plain form: one output at a time, its window
+// summed afresh in ascending order. The tests and benchmarks compare the
+// library with it bit for bit.
 #pragma once
 
 #include <algorithm>
