@@ -3,17 +3,17 @@
 
 #include <cstring>
 
-#include "calibration/synthetic_spectra.h"
+#include "support/detector.h"  // tests/support
 #include "lumitra/lumitra.h"
 
 namespace {
 
-using lumitra::test::SyntheticSpectrum;
+using lumitra::test::Spectrum;
 const CalibrationRecord kRecord{0, 0, 0, 0};
 
 void BM_CheckD2Ho(benchmark::State& state) {
-    const auto d2 = SyntheticSpectrum({{248.8, 8000.0, 1.1}, {383.0, 20000.0, 1.1}});
-    const auto ho = SyntheticSpectrum({{93.3, 1500.0, 1.6}, {146.5, 2500.0, 1.8}});
+    const auto d2 = Spectrum({{248.8, 8000.0, 1.1}, {383.0, 20000.0, 1.1}});
+    const auto ho = Spectrum({{93.3, 1500.0, 1.6}, {146.5, 2500.0, 1.8}});
     for (auto _ : state) {
         WavelengthCheckResult result{};
         benchmark::DoNotOptimize(Lumitra_DoWavelengthCheckD2Ho(0, 0.5, &kRecord, nullptr,
@@ -24,9 +24,9 @@ void BM_CheckD2Ho(benchmark::State& state) {
 BENCHMARK(BM_CheckD2Ho)->Unit(benchmark::kMillisecond);
 
 void BM_CheckD2Hg(benchmark::State& state) {
-    const auto d2 = SyntheticSpectrum({{248.8, 8000.0, 1.1}, {383.0, 20000.0, 1.1}});
-    const auto hg1 = SyntheticSpectrum({{55.6, 12000.0, 0.9}});
-    const auto hg2 = SyntheticSpectrum({{179.4, 6000.0, 0.9}, {204.7, 9000.0, 0.9}});
+    const auto d2 = Spectrum({{248.8, 8000.0, 1.1}, {383.0, 20000.0, 1.1}});
+    const auto hg1 = Spectrum({{55.6, 12000.0, 0.9}});
+    const auto hg2 = Spectrum({{179.4, 6000.0, 0.9}, {204.7, 9000.0, 0.9}});
     for (auto _ : state) {
         WavelengthCheckResult result{};
         benchmark::DoNotOptimize(Lumitra_DoWavelengthCheckD2Hg(
@@ -36,8 +36,8 @@ void BM_CheckD2Hg(benchmark::State& state) {
 BENCHMARK(BM_CheckD2Hg)->Unit(benchmark::kMillisecond);
 
 void BM_UserDefinedCheck(benchmark::State& state) {
-    const auto dark = SyntheticSpectrum({}, 100.0, 0.0);
-    const auto lamp = SyntheticSpectrum({{248.8, 8e6, 1.5}, {383.0, 2e7, 1.5}});
+    const auto dark = Spectrum({}, 100.0, 0.0);
+    const auto lamp = Spectrum({{248.8, 8e6, 1.5}, {383.0, 2e7, 1.5}});
     for (auto _ : state) {
         UserCheckList list;
         std::memset(&list, 0, sizeof list);

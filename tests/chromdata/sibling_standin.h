@@ -70,6 +70,7 @@ public:
         setResults_ = reinterpret_cast<SetResultsFn>(Find("StandIn_SetResults"));
         free_ = reinterpret_cast<FreeRecord>(Find("Tool_FreeUVSpecData"));
     }
+    bool Ready() const { return setResults_ != nullptr && free_ != nullptr; }
     void SetResults(int32_t failStatus, int32_t successStatus) const {
         setResults_(failStatus, successStatus);
     }
