@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "optics/dispersion.h"
+#include "optics/table_comparison.h"
 #include "support/test_support.h"
 
 namespace lumitra::optics {
@@ -92,6 +95,21 @@ TEST(Dispersion, TableBuildersShapes) {
                                  d.measuredPosition, &expected);
             EXPECT_TRUE(test::Bits(array[size_t(k)]) == test::Bits(expected) && table[size_t(k)] == int32_t(expected * 100));
         }
+    }
+}
+
+// Table fields are the "%ld" text padded to five characters; the short path
+// for five-digit wavelengths must agree with the printf form everywhere.
+TEST(TableComparison, FieldsMatchPrintf) {
+    const int32_t values[] = {0,      7,     19000, 99999, 100000, 123456789, -1,
+                              -9999, -10000, INT32_MAX, INT32_MIN, 65535, 80000};
+    for (const int32_t value : values) {
+        char expected[16];
+        std::snprintf(expected, sizeof expected, "%5ld", long(value));
+        char field[16] = {};
+        const std::size_t width = FormatTableField(value, field);
+        EXPECT_EQ(std::string(field, width), expected) << value;
+        EXPECT_EQ(TableFieldWidth(value), std::string(expected).size()) << value;
     }
 }
 
