@@ -96,6 +96,10 @@ TEST(SplineInterpolation, RejectedRequestsWriteNothing) {
     const std::vector<int32_t> y512(512, 7);
     std::vector<double> x1100(1100);
     for (int i = 0; i < 1100; ++i) x1100[i] = i + 1;
+    // Four points, then values below endX that the first passes never
+    // overwrite: the second pass's midpoint scan runs on into them.
+    std::vector<double> leftovers(40, 1.0);
+    for (int i = 0; i < 4; ++i) leftovers[i] = i + 1;
     struct Case {
         const char* name;
         Call call;
@@ -112,6 +116,7 @@ TEST(SplineInterpolation, RejectedRequestsWriteNothing) {
         {"midpoint scan never ends", Call(0, x512, y512, 0, 1e9, 600, 0)},
         {"midpoint tail past outCount", Call(0, {1, 2, 3, 4, 5}, {1, 2, 3, 4, 5}, 0, 5, 33, 0)},
         {"midpoint without room", Call(0, {1, 2}, {1, 2}, 0, 2, 1, 0)},
+        {"midpoint scan into earlier abscissae", Call(0, leftovers, std::vector<int32_t>(40, 3), 0, 4, 40, 0)},
     };
     for (auto& c : cases) {
         test::AllocationBalance balance;
