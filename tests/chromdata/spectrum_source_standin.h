@@ -1,9 +1,9 @@
 // A stand-in for the host's data source: answers GetSpectrum (entry 12 of
 // its method table, __stdcall on 32-bit Windows) from a script of replies
 // by time (several replies for one time are served in turn, the last one
-// repeated). Its arrays come from the library's task allocator, so the
-// allocation hook counts them and can fail them; it counts what it hands
-// out and records every request.
+// repeated). Its arrays come from the task allocator as the host's do
+// (support/host_memory.h: in white-box programs the allocation hook counts
+// and can fail them); it counts what it hands out and records every request.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "lumitra/lumitra.h"
-#include "module/task_allocator.h"
+#include "support/host_memory.h"
 
 namespace lumitra::test {
 
@@ -73,14 +73,14 @@ private:
         const size_t points = reply.values.size();
         double* v = nullptr;
         if (!reply.withoutValues) {
-            v = static_cast<double*>(module::TaskAllocate(points * sizeof(double)));
+            v = static_cast<double*>(HostAllocate(points * sizeof(double)));
             if (v == nullptr) return E_OUTOFMEMORY;
         }
         int32_t* w = nullptr;
         if (!reply.withoutWavelengths) {
-            w = static_cast<int32_t*>(module::TaskAllocate((points + 1) * sizeof(int32_t)));
+            w = static_cast<int32_t*>(HostAllocate((points + 1) * sizeof(int32_t)));
             if (w == nullptr) {
-                module::TaskFree(v);
+                HostFree(v);
                 return E_OUTOFMEMORY;
             }
             w[0] = reply.countElement.value_or(n);

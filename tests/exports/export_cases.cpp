@@ -6,35 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "chromdata/sibling_standin.h"
+#include "chromdata/spectrum_source_standin.h"
 #include "support/detector.h"
 #include "support/new_failure.h"
 
-#if defined(LUMITRA_STATIC)
-#include "module/task_allocator.h"
-#endif
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 namespace lumitra::test {
-
-void* HostAllocate(size_t bytes) {
-#if defined(LUMITRA_STATIC)
-    return module::TaskAllocate(bytes);
-#else
-    return ::CoTaskMemAlloc(bytes);
-#endif
-}
-
-void HostFree(void* block) {
-#if defined(LUMITRA_STATIC)
-    module::TaskFree(block);
-#else
-    ::CoTaskMemFree(block);
-#endif
-}
 
 namespace {
 
@@ -443,42 +420,25 @@ ExportCase PeakFromTimeCase(int32_t time, int16_t fallback, int32_t peak) {
 
 // A data source whose spectra at times 0, 10 and 20 have `points` points at
 // 200.00 nm + i nm with values time + i / 2; `fail` makes time 20 fail.
-struct SpectrumSource : ISpectrumSource {
-    SpectrumSource(size_t points, bool fail) : points_(points), fail_(fail) {
-        table_.GetSpectrum = &GetSpectrum;
-        lpVtbl = &table_;
-    }
-    static int32_t LUMITRA_CALL GetSpectrum(ISpectrumSource* self, int32_t time, double** values, int32_t* count,
-                                            int32_t** wavelengths, int32_t, int32_t, int32_t, int32_t) {
-        const auto& source = *static_cast<SpectrumSource*>(self);
-        if (source.fail_ && time == 20) return E_ABORT;
-        const size_t n = source.points_;
-        auto* v = static_cast<double*>(HostAllocate(n * sizeof(double) + 1));
-        auto* w = static_cast<int32_t*>(HostAllocate((n + 1) * sizeof(int32_t)));
-        if (v == nullptr || w == nullptr) {
-            HostFree(v);
-            HostFree(w);
-            return E_OUTOFMEMORY;
+void Script(StandInSpectrumSource& source, size_t points, bool fail) {
+    for (int32_t time : {0, 10, 20}) {
+        StandInSpectrumSource::Reply reply;
+        for (size_t i = 0; i < points; ++i) {
+            reply.values.push_back(time + 0.5 * double(i));
+            reply.wavelengths.push_back(int32_t(20000 + 100 * i));
         }
-        w[0] = int32_t(n);
-        for (size_t i = 0; i < n; ++i) {
-            v[i] = time + 0.5 * double(i);
-            w[i + 1] = int32_t(20000 + 100 * i);
-        }
-        *values = v, *wavelengths = w, *count = int32_t(n);
-        return S_OK;
+        if (fail && time == 20) reply.status = E_ABORT;
+        source.At(time, reply);
     }
-    ISpectrumSourceVtbl table_{};
-    size_t points_;
-    bool fail_;
-};
+}
 
 // The spectrum at 10 less the background interpolated between 0 and 20:
 // zero everywhere.
 ExportCase SubtractedSpectrumCase(const char* input, size_t points, bool fail) {
     return {"Lumitra_GetBGSubtractedSpectrum", input, [=](const Invoke& call) {
-                SpectrumSource source(points, fail);
-                const BGSubtractionRequest request{10, 0, 20, &source, 0, 0};
+                StandInSpectrumSource source;
+                Script(source, points, fail);
+                const BGSubtractionRequest request{10, 0, 20, source.Source(), 0, 0};
                 double* values = nullptr;
                 int32_t* wavelengths = nullptr;
                 int32_t count = kNotCalled;
@@ -493,23 +453,12 @@ ExportCase SubtractedSpectrumCase(const char* input, size_t points, bool fail) {
             }};
 }
 
-// The stand-in sibling's release of a record's arrays.
-void FreeRecord(UVSpecData* record) {
-#if defined(_WIN32)
-    static const auto free = reinterpret_cast<void(LUMITRA_CALL*)(UVSpecData*)>(
-        reinterpret_cast<void*>(::GetProcAddress(::LoadLibraryA("Varnex2.dll"), "Tool_FreeUVSpecData")));
-#else
-    static const auto free = reinterpret_cast<void (*)(UVSpecData*)>(
-        ::dlsym(::dlopen("libvarnex2.so", RTLD_NOW), "Tool_FreeUVSpecData"));
-#endif
-    free(record);
-}
-
 // The record is cleared before the spectra are fetched.
 ExportCase UVRecordCase(const char* input, size_t points) {
     auto run = [=](const Invoke& call) {
-        SpectrumSource source(points, false);
-        const BGSubtractionRequest request{10, 0, 20, &source, 0, 0};
+        StandInSpectrumSource source;
+        Script(source, points, false);
+        const BGSubtractionRequest request{10, 0, 20, source.Source(), 0, 0};
         UVSpecData record;
         std::memset(&record, 0x5C, sizeof record);
         Outcome o;
@@ -521,7 +470,8 @@ ExportCase UVRecordCase(const char* input, size_t points) {
                      record.minValue == 0.0 && record.reserved1 == 0 &&
                      record.wavelengths[points - 1] == record.lastWavelength,
                  "record");
-        FreeRecord(&record);
+        static const SiblingControls sibling;
+        sibling.Free(&record);
         return o.Add(record), o;
     };
     return {"Lumitra_GetBGSubtractedUVSpecData", input, run, FailsWith(Outcome().Add(UVSpecData{}))};

@@ -17,15 +17,11 @@
 #include <vector>
 
 #include "lumitra/lumitra.h"
+#include "support/host_memory.h"
 
 namespace lumitra::test {
 
 inline constexpr int32_t kNotCalled = 0x7A7A7A7A;
-
-// The task allocator as the host uses it (in the white-box programs through
-// the library's own entries, so that the allocation hook counts the blocks).
-void* HostAllocate(size_t bytes);
-void HostFree(void* block);
 
 // What the caller can see after a call: the status and the bytes of every
 // output (returned buffers are copied, then freed as the caller would), and
