@@ -1,6 +1,7 @@
-// Wavelength calibration: the fine grid, line location and the range test
-// on their worked examples, and the calibration of simulated lamps whose
-// line positions are known.
+// Wavelength calibration: the half-height centre and the range test on their
+// worked examples, and the calibration of simulated lamps whose line
+// positions are known. (The fine grid and the line search are carried by
+// the export catalogue's simulated detector and the cross-build digest.)
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +9,6 @@
 #include <vector>
 
 #include "calibration/calibration_record.h"
-#include "calibration/fine_grid.h"
 #include "calibration/line_location.h"
 #include "lumitra/lumitra.h"
 #include "support/detector.h"
@@ -19,50 +19,6 @@ namespace {
 
 // Fine index (64 sub-steps per element, element 1 at index 0) of a position.
 int FineIndexOf(double position) { return int(std::lround((position - 1.0) * 64)); }
-
-TEST(FineGrid, QuantisesToThousandthsAndPassesThroughEveryElement) {
-    // A constant spectrum stays constant: each fine value shows the cut.
-    const double cases[][2] = {{0.0015, 0.001}, {-0.0015, -0.001}, {1.2345, 1.234},
-                               {-1.2345, -1.234}, {0.0009, 0.0}};
-    std::vector<double> fine(kFineAllocation, -99.0);
-    for (const auto& c : cases) {
-        const std::vector<double> spectrum(512, c[0]);
-        ASSERT_EQ(ResampleToFineGrid(512, spectrum.data(), fine.data()), S_OK);
-        for (int k = 0; k < kFineCount; ++k)
-            ASSERT_EQ(fine[size_t(k)], k <= 512 * 64 ? c[1] : 0.0) << c[0] << " at " << k;
-        EXPECT_EQ(fine[kFineCount], -99.0) << "wrote past the fine spectrum";
-    }
-    test::SplitMix64 random(7);
-    std::vector<double> spectrum(512);
-    for (auto& v : spectrum) v = (random.Unit() - 0.3) * 5000.0;
-    ASSERT_EQ(ResampleToFineGrid(512, spectrum.data(), fine.data()), S_OK);
-    for (int e = 1; e < 512; ++e)
-        ASSERT_EQ(fine[size_t(64 * (e - 1))], int(spectrum[size_t(e - 1)] * 1000.0) / 1000.0) << e;
-}
-
-TEST(LocateCalibrationLines, WindowsTiesAndMissingAnchor) {
-    std::vector<double> first(kFineAllocation, 0.0), second(kFineAllocation, 0.0);
-    uint32_t anchor = 99, line = 99;
-    LocateCalibrationLines(first.data(), second.data(), &anchor, &line);
-    EXPECT_EQ(anchor, 23360u);  // a flat window: its first index
-    first[24640] = 5.0;
-    first[25921] = 9.0;  // outside the anchor window
-    second[8895] = second[10177] = 50.0;  // outside the 360.8 nm window 8896 .. 10176
-    second[8896] = second[9000] = 1.0;    // an equal later maximum loses
-    LocateCalibrationLines(first.data(), second.data(), &anchor, &line);
-    EXPECT_EQ(anchor, 24640u);
-    EXPECT_EQ(line, 8896u);
-    second[10176] = 2.0;
-    LocateCalibrationLines(first.data(), nullptr, &anchor, nullptr);  // second not read
-    LocateCalibrationLines(first.data(), second.data(), &anchor, &line);
-    EXPECT_EQ(line, 10176u);
-    // No value above -1e10: anchor 0, the second window not searched.
-    std::fill(first.begin(), first.end(), std::numeric_limits<double>::quiet_NaN());
-    first[24000] = -1e11;
-    LocateCalibrationLines(first.data(), second.data(), &anchor, &line);
-    EXPECT_EQ(anchor, 0u);
-    EXPECT_EQ(line, 0u);
-}
 
 TEST(HalfHeightCenter, WorkedExamples) {
     const int p = 2000;
@@ -156,18 +112,6 @@ TEST(WavelengthCalibration, FindsSimulatedLinesWhereTheyWere) {
         Lumitra_DoWavelengthCalibration(0, dark1.data(), lit1.data(), dark2.data(), lit2.data(), &record);
         EXPECT_LE(std::abs(record.position2 - (FineIndexOf(anchor) + 64)), 3) << anchor;
         EXPECT_LE(std::abs(record.position1 - (FineIndexOf(line360) + 64)), 3) << line360;
-    }
-}
-
-TEST(WideSlitCalibration, MovesBothPositionsToTheHalfHeightCentre) {
-    // A broad line centred at fine index 24600: {36080, 9500, 65610, 24600}
-    // becomes {36080, 9564, 65610, 24664}, both positions moved alike.
-    for (double sigma : {2.5, 7.0}) {
-        const auto spectrum = test::Spectrum({{1.0 + 24600 / 64.0, 30000.0, sigma}});
-        CalibrationRecord record{36080, 9500, 65610, 24600};
-        ASSERT_EQ(Lumitra_DoWavelengthCalibrationForWideSlit(spectrum.data(), &record), S_OK);
-        EXPECT_NEAR(record.position2, 24664, 1) << sigma;  // the centre truncates
-        EXPECT_EQ(record.position1 - 9500, record.position2 - 24600) << sigma;
     }
 }
 

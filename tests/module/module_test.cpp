@@ -1,12 +1,10 @@
 // The platform layer: the allocation hook, task arrays, the Linux task
 // allocator (its count of outstanding blocks and the large blocks it keeps
-// for the next call), sibling-library names, the application object.
+// for the next call).
 #include <gtest/gtest.h>
 
 #include "lumitra/lumitra.h"
 #include "module/allocation_hook.h"
-#include "module/application.h"
-#include "module/dynamic_library.h"
 #include "module/task_allocator.h"
 #include "module/task_array.h"
 
@@ -53,20 +51,6 @@ TEST(TaskAllocator, CountsBlocksAndKeepsLargeOnesForTheSameSize) {
     CoTaskMemFree(again);
 }
 #endif
-
-TEST(DynamicLibrary, NamesAndAMissingLibrary) {
-#if defined(_WIN32)
-    EXPECT_EQ(DynamicLibrary::PlatformFileName("KESTRONA.DLL"), "KESTRONA.DLL");
-#else
-    EXPECT_EQ(DynamicLibrary::PlatformFileName("Varnex2.dll"), "libvarnex2.so");
-#endif
-    EXPECT_EQ(DynamicLibrary::OrdinalSymbolName("KESTRONA.DLL", 17), "KESTRONA_Ordinal17");
-    DynamicLibrary missing("NoSuchSiblingLibrary.dll");
-    EXPECT_FALSE(missing.IsLoaded());
-    EXPECT_EQ(missing.FindByName("anything"), nullptr);
-    EXPECT_EQ(missing.FindByOrdinal(17), nullptr);
-    EXPECT_EQ(CLumitraApp::LiveInstances(), 1);  // one application object while loaded
-}
 
 }  // namespace
 }  // namespace lumitra::module

@@ -1,7 +1,6 @@
 // The spline interpolation: the request shapes its contract describes, the
-// requests it refuses, requests whose outputs run past outCount, and
-// bit-for-bit agreement with the plain version over thousands of requests
-// of both modes.
+// requests it refuses, and bit-for-bit agreement with the plain version over
+// thousands of requests of both modes (outputs past outCount included).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -129,49 +128,6 @@ TEST(SplineInterpolation, RejectedRequestsWriteNothing) {
         EXPECT_EQ(c.call.outY, outY) << c.name;
     }
     EXPECT_EQ(Lumitra_SplineInterpolation(nullptr), E_INVALIDARG);
-}
-
-// Requests the steps define whose outputs run past outCount: outX holds
-// q*F + 1 values, outY i0*F + n + 1, the midpoint arrays the eight-fold
-// series; the caller sizes them so, and the routine writes there.
-TEST(SplineInterpolation, OutputsPastOutCountAsTheStepsSizeThem) {
-    std::vector<double> x512(512);
-    for (int i = 0; i < 512; ++i) x512[i] = i + 1;
-    std::vector<int32_t> y512(512);
-    for (int i = 0; i < 512; ++i) y512[i] = 1000 * (i % 17);
-    struct Case {
-        const char* name;
-        Call call;
-        int32_t lastX, lastY;  // highest outX and outY index written
-    };
-    Case cases[] = {
-        {"ordinates to i0*F + n", Call(1, x512, y512, 1, 512, 64 * 400 + 1, 64, 33000), 25600, 32768},
-        {"abscissae to q*F", Call(1, x512, y512, 1, 511, 32768, 64, 33000), 32768, 32767},
-        {"range from sample 100", Call(1, x512, y512, 101.5, 200, 64 * 150 + 1, 64, 20000), 9600, 12800},
-        {"midpoint with a small outCount", Call(0, {-2, 1, 3, 5, 8, 9, 11, 13}, {1, 2, 3, 4, 5, 6, 7, 8},
-                                                0, 0.0, 9, 0, 64), 9, 8},
-    };
-    for (auto& c : cases) {
-        test::AllocationBalance balance;
-        test::LiteralRequest literal{c.call.request.mode,
-                                     test::TrackedArray<double>(c.call.inX),
-                                     test::TrackedArray<int32_t>(c.call.inY),
-                                     test::TrackedArray<double>(c.call.outX),
-                                     test::TrackedArray<int32_t>(c.call.outY),
-                                     c.call.request.startX,
-                                     c.call.request.endX,
-                                     c.call.request.outCount,
-                                     c.call.request.subSteps};
-        ASSERT_EQ(test::LiteralSplineInterpolation(literal), test::LiteralOutcome::kDone) << c.name;
-        ASSERT_EQ(c.call.Run(), S_OK) << c.name;
-        EXPECT_EQ(literal.outX.Highest(), c.lastX) << c.name;
-        EXPECT_EQ(literal.outY.Highest(), c.lastY) << c.name;
-        EXPECT_GE(std::max(c.lastX, c.lastY), c.call.request.outCount) << c.name;
-        EXPECT_TRUE(SameBits(c.call.outX, literal.outX.Data())) << c.name;
-        EXPECT_EQ(c.call.outY, literal.outY.Data()) << c.name;
-        EXPECT_TRUE(SameBits(c.call.inX, literal.inX.Data())) << c.name;
-        EXPECT_EQ(c.call.inY, literal.inY.Data()) << c.name;
-    }
 }
 
 // ------------------------------------------------------------------------
