@@ -1,10 +1,11 @@
 // The platform layer: the allocation hook, task arrays, the Linux task
 // allocator (its count of outstanding blocks and the large blocks it keeps
-// for the next call).
+// for the next call), the application object.
 #include <gtest/gtest.h>
 
 #include "lumitra/lumitra.h"
 #include "module/allocation_hook.h"
+#include "module/application.h"
 #include "module/task_allocator.h"
 #include "module/task_array.h"
 
@@ -51,6 +52,8 @@ TEST(TaskAllocator, CountsBlocksAndKeepsLargeOnesForTheSameSize) {
     CoTaskMemFree(again);
 }
 #endif
+
+TEST(Application, OneObjectWhileLoaded) { EXPECT_EQ(CLumitraApp::LiveInstances(), 1); }
 
 }  // namespace
 }  // namespace lumitra::module
