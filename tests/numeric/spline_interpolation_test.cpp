@@ -16,8 +16,6 @@
 namespace lumitra::numeric {
 namespace {
 
-using test::Bits;
-
 constexpr double kOutXSentinel = -777.25;
 constexpr int32_t kOutYSentinel = 0x5A5A5A5A;
 constexpr int32_t kGuard = 16;  // entries past outCount that must stay untouched
