@@ -216,6 +216,13 @@ TEST(UserCheck, WindowsAtTheGridEnds) {
     EXPECT_TRUE(list.lines[1].foundWavelength == 29960 && list.lines[1].passed == 0);
     EXPECT_TRUE(list.lines[2].foundWavelength == 31234 && list.lines[2].difference == 0 && list.lines[2].passed == 1);
     EXPECT_EQ(list.lines[3].passed, 0x5A5A5A5A);  // beyond checkCount: untouched
+    // The first grid point's difference is a knot like the others: the
+    // maximum of 500, 300, 0, ... lies at 190 nm.
+    std::vector<double> rising = flat;
+    rising[0] += 500.0, rising[1] += 300.0;
+    list = List({Line(19050, 50, 0)});
+    ASSERT_EQ(Lumitra_DoUserDefinedWavelengthCheck(1, &kRecord, flat.data(), rising.data(), &list), S_OK);
+    EXPECT_EQ(list.lines[0].foundWavelength, 19000);
     // Peaks and valleys: the extremes of the resampled difference.
     list = List({Line(40470, 300, 100), Line(54610, 300, 100, 1), Line(40400, 300, 10), Line(40700, 100, 10)});
     ASSERT_EQ(Lumitra_DoUserDefinedWavelengthCheck(1, &kRecord, g.first.data(), g.second.data(), &list), S_OK);
