@@ -3,7 +3,6 @@
 // the export catalogue.)
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <string>
 
