@@ -219,7 +219,8 @@ TEST(UserCheck, WindowsAtTheGridEnds) {
     // The first grid point's difference is a knot like the others: the
     // maximum of 500, 300, 0, ... lies at 190 nm.
     std::vector<double> rising = flat;
-    rising[0] += 500.0, rising[1] += 300.0;
+    rising[0] += 500.0;
+    rising[1] += 300.0;
     list = List({Line(19050, 50, 0)});
     ASSERT_EQ(Lumitra_DoUserDefinedWavelengthCheck(1, &kRecord, flat.data(), rising.data(), &list), S_OK);
     EXPECT_EQ(list.lines[0].foundWavelength, 19000);
