@@ -8,7 +8,7 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
 native_packages=(cmake make g++ pkg-config googletest libbenchmark-dev
-                 python3 python3-numpy python3-matplotlib python3-pytest)
+                 python3 python3-numpy python3-matplotlib python3-jinja2 python3-pytest)
 # qemu-user runs the 32-bit Linux suites where the kernel cannot execute
 # i386 programs; 64-bit Wine runs the PE32+ suites on every machine.
 # The Python suite installs the package with pip into a virtual environment

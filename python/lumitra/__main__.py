@@ -2,6 +2,6 @@
 
 import sys
 
-from .cli import main
+from ._entry import main
 
 sys.exit(main())

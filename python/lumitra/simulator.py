@@ -8,10 +8,11 @@ stretched by a known amount: a wavelength falls at the position
     P(lambda) = 383.0 + shift
                 + (W(lambda) - W(656.1)) * 1.000116 * (1 + slope_error)
 
-where W is the nominal model position (optics.wavelength_to_position). With
-shift 0 and slope_error 0 this is the default dispersion of an uncalibrated
-record: 656.1 nm at element 383.0. Element i (1..512) collects the light
-that falls between positions i - 0.5 and i + 0.5.
+where W is the nominal position of the library's grating model
+(``rules.nominal_positions``) and 1.000116 the slope of the library's
+default dispersion. With shift 0 and slope_error 0 this is the default
+dispersion of an uncalibrated record: 656.1 nm at element 383.0. Element i
+(1..512) collects the light that falls between positions i - 0.5 and i + 0.5.
 
 What an element reads
 ---------------------
@@ -53,6 +54,7 @@ check (287.6 and 360.8 nm) take it.
 
 from __future__ import annotations
 
+import functools
 import math
 import zlib
 from dataclasses import dataclass, field, replace
@@ -60,15 +62,36 @@ from typing import Callable, Sequence
 
 import numpy as np
 
-from . import optics
-from .errors import InputError
-from .native import ELEMENT_COUNT
+from .api import rules
+from .api.errors import InputError
+from .api.records import CalibrationRecord
 
-UNCALIBRATED_ANCHOR = 383.0        # element of 656.1 nm with the default dispersion
 ANCHOR_WAVELENGTH = 656.1
 FAR_BELOW, FAR_ABOVE = 150.0, 900.0  # wavelengths the simulation can represent
 
-_W_ANCHOR = optics.wavelength_to_position(ANCHOR_WAVELENGTH)
+
+@functools.lru_cache(maxsize=1)
+def _grating() -> tuple[np.ndarray, np.ndarray, float, float, float]:
+    """The library's nominal model tabulated over the wavelengths the
+    simulation represents (the model is smooth and monotonic, so the table
+    inverts it as well), the nominal position of 656.1 nm, and the default
+    dispersion's slope and 656.1 nm position."""
+    nm = np.arange(FAR_BELOW - 50.0, FAR_ABOVE + 50.0, 0.005)
+    model = rules.nominal_positions(nm)
+    slope, _, anchor = rules.decode(CalibrationRecord.UNCALIBRATED)
+    return nm, model, float(rules.nominal_positions(ANCHOR_WAVELENGTH)[0]), slope, anchor
+
+
+def nominal_position(wavelength) -> np.ndarray:
+    """The grating model's position (elements) of wavelengths (nm)."""
+    nm, model, _, _, _ = _grating()
+    return np.interp(np.asarray(wavelength, dtype=float), nm, model)
+
+
+def nominal_wavelength(position) -> np.ndarray:
+    """The wavelength (nm) the grating model puts at a model position."""
+    nm, model, _, _, _ = _grating()
+    return np.interp(np.asarray(position, dtype=float), model, nm)
 
 # ---------------------------------------------------------------------------
 # Light sources
@@ -233,26 +256,26 @@ class Detector:
 
     @property
     def _scale(self) -> float:
-        return optics.DEFAULT_SLOPE * (1.0 + self.slope_error)
+        return _grating()[3] * (1.0 + self.slope_error)
 
     def position_of(self, wavelength) -> np.ndarray:
         """True position (elements) at which a wavelength falls."""
-        model = optics.wavelength_to_position_array(wavelength)
-        return UNCALIBRATED_ANCHOR + self.shift + (model - _W_ANCHOR) * self._scale
+        _, _, w_anchor, _, anchor = _grating()
+        return anchor + self.shift + (nominal_position(wavelength) - w_anchor) * self._scale
 
     def wavelength_at(self, position) -> np.ndarray:
         """True wavelength (nm) at a position (elements)."""
-        model = _W_ANCHOR + (np.asarray(position, dtype=float) - UNCALIBRATED_ANCHOR
-                             - self.shift) / self._scale
-        return optics.model_position_to_wavelength_array(model)
+        _, _, w_anchor, _, anchor = _grating()
+        return nominal_wavelength(w_anchor + (np.asarray(position, dtype=float) - anchor
+                                              - self.shift) / self._scale)
 
     def element_edges(self) -> np.ndarray:
         """Wavelengths of the 513 element boundaries (positions 0.5 .. 512.5)."""
-        return self.wavelength_at(np.arange(ELEMENT_COUNT + 1) + 0.5)
+        return self.wavelength_at(np.arange(rules.limits().element_count + 1) + 0.5)
 
     def element_wavelengths(self) -> np.ndarray:
         """True wavelength at the centre of each element."""
-        return self.wavelength_at(np.arange(1, ELEMENT_COUNT + 1, dtype=float))
+        return self.wavelength_at(rules.limits().elements)
 
     # --- light -------------------------------------------------------------
 
@@ -289,16 +312,17 @@ class Detector:
 
     def dark_offsets(self) -> np.ndarray:
         """Offset of every element without light (fixed for this detector)."""
-        pattern = self._rng("fixed pattern").standard_normal(ELEMENT_COUNT)
+        pattern = self._rng("fixed pattern").standard_normal(rules.limits().element_count)
         return self.dark_level + self.dark_pattern * pattern
 
     def measure(self, source: Source | None, exposure: float, name: str) -> np.ndarray:
         """One reading of the array: dark offsets, light, noise, clipping."""
-        light = np.zeros(ELEMENT_COUNT) if source is None else exposure * self.render(source)
+        count = rules.limits().element_count
+        light = np.zeros(count) if source is None else exposure * self.render(source)
         rng = self._rng(name)
-        shot = rng.standard_normal(ELEMENT_COUNT) * np.sqrt(
+        shot = rng.standard_normal(count) * np.sqrt(
             np.clip(light, 0.0, None) / self.electrons_per_count)
-        read = rng.standard_normal(ELEMENT_COUNT) * self.read_noise
+        read = rng.standard_normal(count) * self.read_noise
         counts = self.dark_offsets() + light + shot + read
         return np.round(np.clip(counts, 0.0, self.full_scale), 2)
 

@@ -8,7 +8,8 @@ from pathlib import Path
 
 import pytest
 
-from lumitra import cli, native, spectra_io
+from lumitra.api import native
+from lumitra.app import cli, spectra_io
 
 PYTHON_DIR = Path(__file__).resolve().parents[1]
 REPOSITORY = PYTHON_DIR.parent
@@ -45,12 +46,12 @@ def lumitra_cli(capsys, monkeypatch):
     return run
 
 
-def start_cli(*args, cwd=None, env=None, program=None) -> subprocess.Popen:
+def start_cli(*args, cwd=None, env=None, program=None, **options) -> subprocess.Popen:
     environment = {native.LIBRARY_ENV: native.library().path, **os.environ,
                    "PYTHONPATH": str(PYTHON_DIR), **(env or {})}
     return subprocess.Popen([*(program or [sys.executable, "-m", "lumitra"]), *map(str, args)],
-                            cwd=cwd, env=environment, stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE, text=True)
+                            cwd=cwd, env=environment, stdout=options.pop("stdout", subprocess.PIPE),
+                            stderr=subprocess.PIPE, text=True, **options)
 
 
 def run_cli(*args, **options) -> subprocess.CompletedProcess:

@@ -9,7 +9,9 @@ import pytest
 from pytest import approx
 
 import lumitra
-from lumitra import acceptance, optics, simulator
+from lumitra import simulator
+from lumitra.api import rules
+from lumitra.app import acceptance
 from lumitra.simulator import Detector, Source, random_detectors
 
 BOUND_NM, POSITION_BOUND = 0.35, 0.15  # nm, elements
@@ -104,5 +106,5 @@ def test_a_population_spanning_the_ranges_has_every_line_found_within_the_bound(
 def test_detectors_beyond_the_range_are_rejected_with_their_record(shift, slope):
     outcome = acceptance.run(Detector(shift=shift, slope_error=slope, slit=3.0, seed=77))
     assert outcome.rejected and max(abs(e) for e in outcome.position_errors) < POSITION_BOUND
-    failures = optics.range_test(outcome.record)
+    failures = rules.range_test(outcome.record).failures()
     assert len(failures) == 1 and failures[0].startswith("190 nm" if shift < 0 else "800 nm")

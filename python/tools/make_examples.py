@@ -12,8 +12,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
 
-from lumitra import optics, report, spectra_io  # noqa: E402
-from lumitra.errors import CalibrationRangeError  # noqa: E402
+from lumitra.api.errors import CalibrationRangeError  # noqa: E402
+from lumitra.app import formatting, spectra_io  # noqa: E402
 from lumitra.simulator import Detector  # noqa: E402
 
 # name: (detector, what the set shows)
@@ -41,14 +41,15 @@ def write_spectra(folder: Path, detector: Detector) -> dict:
              f"{detector.slope_error * 100:+.3f} %, slit {detector.slit} nm "
              f"{detector.slit_shape}, seed {detector.seed}")
     for name, values in data.items():
-        spectra_io.write_spectrum(folder / f"{name}.csv", values,
-                                  f"{DESCRIPTIONS[name]}\n{about}\n512 values, element 1 first")
+        (folder / f"{name}.csv").write_text(spectra_io.spectrum_text(
+            values, f"{DESCRIPTIONS[name]}\n{about}\n512 values, element 1 first"),
+            encoding="utf-8")
     return {name: values for name, values in data.items()}
 
 
 def expected_results(spectra: dict, detector: Detector, about: str) -> dict:
-    from lumitra.calibration import calibrate
-    from lumitra.demo import run_checks
+    from lumitra.api.calibration import calibrate
+    from lumitra.app.demo import run_checks
     from lumitra.simulator import SpectrumSet, true_record_positions
 
     result = {"about": about,
@@ -61,14 +62,14 @@ def expected_results(spectra: dict, detector: Detector, about: str) -> dict:
         record = calibrate(data.d2, data.holmium, dark1=data.dark)
     except CalibrationRangeError as error:
         result["calibration"] = {"error": error.name,
-                                 "rejected_record": report.record_json(error.record),
-                                 "range_test_failures": optics.range_test(error.record)}
+                                 "rejected_record": error.record.as_dict(),
+                                 "range_test_failures": error.failures}
         return result
-    result["calibration"] = {"record": report.record_json(record)}
+    result["calibration"] = {"record": record.as_dict()}
     for label, used in (("checks_with_default_record", None), ("checks_with_new_record", record)):
         holmium, mercury = run_checks(used, data, 1.0)
-        result[label] = {"holmium": report.check_json(holmium),
-                         "mercury": report.check_json(mercury)}
+        result[label] = {"holmium": formatting.check_json(holmium),
+                         "mercury": formatting.check_json(mercury)}
     return result
 
 

@@ -14,7 +14,7 @@ import numpy as np
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
 
-from lumitra import acceptance  # noqa: E402
+from lumitra.app import acceptance  # noqa: E402
 from lumitra.simulator import random_detectors  # noqa: E402
 
 GROUPS = [("0.3-0.6 nm", (0.3, 0.6)), ("0.6-1.0 nm", (0.6, 1.0)), ("1.0-1.5 nm", (1.0, 1.5)),

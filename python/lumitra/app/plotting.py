@@ -11,7 +11,7 @@ import numpy as np
 from matplotlib.backends.backend_agg import FigureCanvasAgg
 from matplotlib.figure import Figure
 
-from .records import CheckResult
+from ..api.records import CheckResult
 
 LAMP_COLOURS = {"deuterium": "tab:blue", "holmium": "tab:purple", "mercury 1": "tab:green",
                 "mercury 2": "tab:green"}
@@ -45,20 +45,15 @@ def figure_path(path: str | Path) -> Path:
     return path
 
 
-def _save(figure: Figure, target) -> str:
-    """Writes the figure to a path (format from its suffix) or, as PNG, to a
-    binary file object; no software name or address in its metadata."""
+_METADATA = {"png": {"Software": None}, "svg": {"Creator": None},
+             "pdf": {"Creator": None, "Producer": None}}
+
+
+def save(figure: Figure, handle, fmt: str = "png") -> None:
+    """Writes a figure to a binary file object in the format named (png, svg
+    or pdf), with no software name or address in its metadata."""
     FigureCanvasAgg(figure)
-    if hasattr(target, "write"):
-        figure.savefig(target, dpi=110, format="png", metadata={"Software": None})
-        return ""
-    path = figure_path(target)
-    if path.parent and not path.parent.exists():
-        path.parent.mkdir(parents=True, exist_ok=True)
-    metadata = {"Creator": None} if path.suffix.lower() == ".svg" else {"Software": None} \
-        if path.suffix.lower() == ".png" else {"Creator": None, "Producer": None}
-    figure.savefig(path, dpi=110, metadata=metadata)
-    return str(path)
+    figure.savefig(handle, dpi=110, format=fmt, metadata=_METADATA[fmt])
 
 
 def _draw_panel(ax, panel: Panel) -> None:
@@ -84,14 +79,14 @@ def _draw_panel(ax, panel: Panel) -> None:
         ax.legend(fontsize=7, loc="upper right")
 
 
-def spectra_figure(path: str | Path, title: str, panels: Sequence[Panel]) -> str:
+def spectra_figure(title: str, panels: Sequence[Panel]) -> Figure:
     figure = Figure(figsize=(10, 3.2 * len(panels)))
     axes = figure.subplots(len(panels), 1, squeeze=False)[:, 0]
     for ax, panel in zip(axes, panels):
         _draw_panel(ax, panel)
     figure.suptitle(title, fontsize=10)
     figure.tight_layout()
-    return _save(figure, path)
+    return figure
 
 
 def check_marks(result: CheckResult, spectra: Sequence[str]) -> list[tuple[float, str]]:
@@ -100,7 +95,7 @@ def check_marks(result: CheckResult, spectra: Sequence[str]) -> list[tuple[float
     for line in result.lines:
         if line.spectrum in spectra:
             text = f"{line.reference:.1f}: {line.measured:.2f}" if line.located else \
-                f"{line.reference:.1f}: not found"
+                f"{line.reference:.1f}: not measured"
             marks.append((line.measured if line.located else math.nan, text))
     return marks
 
@@ -114,7 +109,8 @@ def _deviation_panel(ax, results: Sequence[CheckResult], tolerance: float, title
     seen: dict[float, tuple[str, float, bool]] = {}
     for result in results:
         for line in result.lines:
-            seen.setdefault(line.reference, (line.spectrum, line.deviation, line.passed))
+            deviation = math.nan if line.deviation is None else line.deviation
+            seen.setdefault(line.reference, (line.spectrum, deviation, line.passed))
     references = sorted(seen)
     deviations = [seen[r][1] for r in references]
     colours = ["tab:green" if seen[r][2] else "tab:red" for r in references]
@@ -137,7 +133,7 @@ def _deviation_panel(ax, results: Sequence[CheckResult], tolerance: float, title
     ax.set_title(title, fontsize=9)
 
 
-def demo_figure(outcome, path: str | Path) -> str:
+def demo_figure(outcome) -> Figure:
     """Lamp spectra on the new wavelength scale with the located lines, and the
     deviations before and after the calibration."""
     data = outcome.data
@@ -187,10 +183,10 @@ def demo_figure(outcome, path: str | Path) -> str:
         f"Within +/-{outcome.tolerance:.2f} nm: {before} of {total} line results before "
         f"calibration, {after} of {total} after.", fontsize=10)
     figure.tight_layout()
-    return _save(figure, path)
+    return figure
 
 
-def table_figure(path: str | Path, table: np.ndarray, title: str) -> str:
+def table_figure(table: np.ndarray, title: str) -> Figure:
     figure = Figure(figsize=(9, 5))
     ax, ax2 = figure.subplots(2, 1, sharex=True, height_ratios=[2, 1])
     elements = np.arange(1, 513)
@@ -204,10 +200,10 @@ def table_figure(path: str | Path, table: np.ndarray, title: str) -> str:
     for a in (ax, ax2):
         a.tick_params(labelsize=7)
     figure.tight_layout()
-    return _save(figure, path)
+    return figure
 
 
-def history_figure(path, runs: Sequence[dict], drifts: Sequence[dict]) -> str:
+def history_figure(runs: Sequence[dict], drifts: Sequence[dict]) -> Figure:
     """Each line's deviation over time with its tolerance band, and the
     fitted drift since the last calibration."""
     from datetime import datetime, timezone
@@ -254,4 +250,4 @@ def history_figure(path, runs: Sequence[dict], drifts: Sequence[dict]) -> str:
     figure.suptitle("Deviation of each line over time (band: tolerance)", fontsize=10)
     figure.autofmt_xdate()
     figure.tight_layout()
-    return _save(figure, path)
+    return figure

@@ -1,5 +1,11 @@
 """Spectra in CSV or plain text files.
 
+A file is UTF-8 (with or without a byte-order mark) or UTF-16 with a
+byte-order mark; comment lines may hold other bytes (a latin-1 author name,
+say), which are not read. At most MAX_FILE_BYTES are read from any path,
+a device or a pipe included.
+
+
 A file holds one value per line (element 1 first), or wavelength/value pairs
 (nm, increasing), separated by commas, semicolons, tabs or spaces. Lines
 starting with '#' and blank lines are skipped, and so is a header line of
@@ -11,16 +17,15 @@ not increase, and is refused with that reason rather than misread.
 
 from __future__ import annotations
 
+import codecs
 import re
 from dataclasses import dataclass
 from pathlib import Path
 
 import numpy as np
 
-from .errors import LumitraError
-from .native import DISPLAY_GRID_COUNT, ELEMENT_COUNT
-
-DISPLAY_GRID_NM = np.arange(190.0, 801.0)
+from ..api import rules
+from ..api.errors import LumitraError
 PAIR_RANGE_NM = (150.0, 950.0)  # what the array can see, with a margin
 MAX_FILE_BYTES = 4 << 20        # a spectrum of a few hundred values is far smaller
 
@@ -53,9 +58,10 @@ class SpectrumFile:
 
     @property
     def on_display_grid(self) -> bool:
-        return (self.values.size == DISPLAY_GRID_COUNT and
+        limits = rules.limits()
+        return (self.values.size == limits.display_grid_count and
                 (self.wavelengths is None or
-                 np.allclose(self.wavelengths, DISPLAY_GRID_NM, rtol=0, atol=1e-6)))
+                 np.allclose(self.wavelengths, limits.display_grid, rtol=0, atol=1e-6)))
 
 
 def _number(text: str, path: str, line_number: int) -> float:
@@ -68,26 +74,60 @@ def _number(text: str, path: str, line_number: int) -> float:
     return value
 
 
-def read_spectrum(path: str | Path) -> SpectrumFile:
-    """Reads a file of values or of wavelength/value pairs."""
-    name = str(path)
+def _read_bytes(name: str) -> bytes:
+    """At most MAX_FILE_BYTES of a file, read in blocks (so that Ctrl-C is
+    honoured and a device without end is refused)."""
+    data = bytearray()
     try:
-        if Path(path).is_file() and Path(path).stat().st_size > MAX_FILE_BYTES:
-            raise SpectrumFileError(f"{name}: {Path(path).stat().st_size} bytes is too large "
-                                    f"for a spectrum file (at most {MAX_FILE_BYTES} bytes)")
-        text = Path(path).read_text(encoding="utf-8-sig")
+        with open(name, "rb") as handle:
+            while block := handle.read(1 << 16):
+                data += block
+                if len(data) > MAX_FILE_BYTES:
+                    raise SpectrumFileError(f"{name}: more than {MAX_FILE_BYTES} bytes, too "
+                                            "large for a spectrum file")
     except FileNotFoundError:
         raise SpectrumFileError(f"{name}: no such file") from None
     except IsADirectoryError:
         raise SpectrumFileError(f"{name}: is a directory, not a spectrum file") from None
-    except (OSError, UnicodeDecodeError) as error:
-        raise SpectrumFileError(f"{name}: cannot read: {error}") from None
-    if "\x00" in text:
-        raise SpectrumFileError(f"{name}: a binary file, not a spectrum of numbers")
+    except OSError as error:
+        raise SpectrumFileError(f"{name}: cannot read: {error.strerror or error}") from None
+    return bytes(data)
+
+
+def _text_lines(name: str, data: bytes) -> list[str]:
+    """The file's lines as text: UTF-8, or UTF-16 with a byte-order mark;
+    undecodable bytes are allowed in comment lines only."""
+    save_as = "save it as UTF-8 text (or UTF-16 with a byte-order mark)"
+    if data.startswith((codecs.BOM_UTF16_LE, codecs.BOM_UTF16_BE)):
+        try:
+            return data.decode("utf-16").splitlines()
+        except UnicodeDecodeError:
+            raise SpectrumFileError(f"{name}: starts as UTF-16 but is not; {save_as}") from None
+    if data.startswith(codecs.BOM_UTF8):
+        data = data[len(codecs.BOM_UTF8):]
+    if b"\x00" in data:
+        raise SpectrumFileError(f"{name}: a binary file (or UTF-16 without a byte-order mark), "
+                                f"not a spectrum of numbers; {save_as}")
+    lines = []
+    for number, raw in enumerate(data.splitlines(), start=1):
+        try:
+            lines.append(raw.decode("utf-8"))
+        except UnicodeDecodeError:
+            if not raw.lstrip().startswith(b"#"):
+                raise SpectrumFileError(f"{name}: line {number} is not UTF-8 text; "
+                                        f"{save_as}") from None
+            lines.append("#")
+    return lines
+
+
+def read_spectrum(path: str | Path) -> SpectrumFile:
+    """Reads a file of values or of wavelength/value pairs."""
+    name = str(path)
+    text_lines = _text_lines(name, _read_bytes(name))
     rows: list[list[float]] = []
     columns = None
     header_allowed = True
-    lines = [(n, line.strip()) for n, line in enumerate(text.splitlines(), start=1)
+    lines = [(n, line.strip()) for n, line in enumerate(text_lines, start=1)
              if line.strip() and not line.strip().startswith("#")]
     # Columns apart by semicolons, tabs or spaces: a comma between digits is
     # a decimal comma.
@@ -144,12 +184,31 @@ def _check_pairs(name: str, wavelengths: np.ndarray, line_numbers, comma_separat
             f"above the one before ({wavelengths[i - 1]:g} nm); pairs must increase{hint}")
 
 
-def read_element_spectrum(path: str | Path) -> np.ndarray:
-    """512 values, one per element (a wavelength column is ignored)."""
+def read_element_spectrum(path: str | Path, element_wavelengths=None) -> np.ndarray:
+    """512 values, one per element. A file of wavelength/value pairs is taken
+    only with the element wavelengths (nm) of the record in use, and only
+    when its wavelengths are those (to 0.01 nm): a spectrum measured with
+    another record, or resampled, would put its values on the wrong
+    elements."""
     spectrum = read_spectrum(path)
-    if spectrum.values.size != ELEMENT_COUNT:
-        raise SpectrumFileError(f"{spectrum.path}: expected {ELEMENT_COUNT} values (one per "
+    count = rules.limits().element_count
+    if spectrum.values.size != count:
+        raise SpectrumFileError(f"{spectrum.path}: expected {count} values (one per "
                                 f"element), found {spectrum.values.size}")
+    if spectrum.wavelengths is None:
+        return spectrum.values
+    if element_wavelengths is None:
+        raise SpectrumFileError(f"{spectrum.path}: wavelength/value pairs, but this command "
+                                "takes element values (one value a line, element 1 first): "
+                                "there is no record whose wavelengths they could be checked "
+                                "against")
+    off = np.flatnonzero(np.abs(spectrum.wavelengths - element_wavelengths) > 0.011)
+    if off.size:
+        i = off[0]
+        raise SpectrumFileError(
+            f"{spectrum.path}: element {i + 1} is at {spectrum.wavelengths[i]:.2f} nm in the "
+            f"file but at {element_wavelengths[i]:.2f} nm by the record: the pairs were not "
+            "written with this record; give element values, or the record they belong to")
     return spectrum.values
 
 
@@ -157,17 +216,17 @@ def read_display_spectrum(path: str | Path) -> np.ndarray:
     """611 values on the display grid 190, 191 .. 800 nm."""
     spectrum = read_spectrum(path)
     if not spectrum.on_display_grid:
-        if spectrum.values.size != DISPLAY_GRID_COUNT:
-            raise SpectrumFileError(f"{spectrum.path}: expected {DISPLAY_GRID_COUNT} values on "
+        count = rules.limits().display_grid_count
+        if spectrum.values.size != count:
+            raise SpectrumFileError(f"{spectrum.path}: expected {count} values on "
                                     f"the display grid 190..800 nm, found {spectrum.values.size}")
         raise SpectrumFileError(f"{spectrum.path}: the wavelengths are not the display grid "
                                 "190, 191 .. 800 nm")
     return spectrum.values
 
 
-def write_spectrum(path: str | Path, values, comment: str = "", wavelengths=None,
-                   decimals: int = 3) -> None:
-    """Writes values (and optionally their wavelengths) as CSV."""
+def spectrum_text(values, comment: str = "", wavelengths=None, decimals: int = 3) -> str:
+    """Values (and optionally their wavelengths) as CSV text."""
     values = np.asarray(values, dtype=float)
     lines = [f"# {line}" for line in comment.splitlines()]
     if wavelengths is None:
@@ -176,4 +235,4 @@ def write_spectrum(path: str | Path, values, comment: str = "", wavelengths=None
     else:
         lines.append("wavelength_nm,value")
         lines += [f"{w:.3f},{v:.{decimals}f}" for w, v in zip(wavelengths, values)]
-    Path(path).write_text("\n".join(lines) + "\n", encoding="utf-8")
+    return "\n".join(lines) + "\n"

@@ -7,11 +7,11 @@ from dataclasses import dataclass
 
 import numpy as np
 
-from .calibration import calibrate
+from ..api.calibration import calibrate
+from ..api.errors import CalibrationRangeError
+from ..api.records import CalibrationRecord
+from ..simulator import Detector, true_record_positions
 from .demo import run_checks
-from .errors import CalibrationRangeError
-from .records import CalibrationRecord
-from .simulator import Detector, true_record_positions
 
 
 @dataclass(frozen=True)

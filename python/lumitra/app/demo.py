@@ -7,13 +7,14 @@ from dataclasses import dataclass
 
 import numpy as np
 
-from . import optics, report
-from .calibration import calibrate
-from .errors import LineNotFoundError
-from .checks import DEFAULT_TOLERANCE, check_holmium, check_mercury
-from .records import CalibrationRecord, CheckResult
-from .simulator import Detector, SpectrumSet, true_record_positions
-from .tables import wavelength_table
+from ..api import rules
+from ..api.calibration import calibrate
+from ..api.checks import DEFAULT_TOLERANCE, check_holmium, check_mercury
+from ..api.errors import LineNotFoundError
+from ..api.records import CalibrationRecord, CheckResult
+from ..api.tables import wavelength_table
+from ..simulator import Detector, SpectrumSet, true_record_positions
+from . import formatting
 
 # Out of calibration by a known amount: 656.1 nm three elements (about
 # 3.7 nm) above where the default dispersion expects it, and a dispersion
@@ -96,25 +97,25 @@ def demo_text(outcome: DemoOutcome, figure: str | None) -> str:
         "  mercury lamp at two exposures (253.7 nm; visible lines)",
         "",
         "1. Checks with the default record",
-        f"  record {report.describe_record(CalibrationRecord.UNCALIBRATED)}",
-        f"  wavelength table {report.describe_table(outcome.table_before)}",
+        f"  record {CalibrationRecord.UNCALIBRATED.describe()}",
+        f"  wavelength table {formatting.describe_table(outcome.table_before)}",
     ]
     for result in outcome.before:
-        out += ["  " + line for line in report.format_check(result).splitlines()]
+        out += ["  " + line for line in formatting.format_check(result).splitlines()]
     if outcome.before_error:
         out += ["  the checks cannot run with this record:", f"  {outcome.before_error}"]
     out += [
         "",
         "2. Calibration: 656.1 nm located in the deuterium spectrum, 360.8 nm in the holmium trace",
-        f"  new record {report.describe_record(outcome.record)}",
+        f"  new record {outcome.record.describe()}",
         f"  true positions {true1:.3f} and {true2:.3f}: errors {p1 - true1:+.3f} and "
         f"{p2 - true2:+.3f} elements",
-        f"  wavelength table {report.describe_table(outcome.table_after)}",
+        f"  wavelength table {formatting.describe_table(outcome.table_after)}",
         "",
         "3. Checks with the new record",
     ]
     for result in outcome.after:
-        out += ["  " + line for line in report.format_check(result).splitlines()]
+        out += ["  " + line for line in formatting.format_check(result).splitlines()]
     out += [
         "",
         f"Before calibration: {_count(outcome.before)}.",
@@ -139,11 +140,11 @@ def demo_json(outcome: DemoOutcome, figure: str | None) -> dict:
                      "slit_shape": d.slit_shape, "seed": d.seed,
                      "true_position_360_8": true1, "true_position_656_1": true2},
         "tolerance_nm": outcome.tolerance,
-        "before": [report.check_json(r) for r in outcome.before],
+        "before": [formatting.check_json(r) for r in outcome.before],
         "before_error": outcome.before_error,
-        "record": report.record_json(outcome.record),
-        "range_test_failures": optics.range_test(outcome.record),
-        "after": [report.check_json(r) for r in outcome.after],
+        "record": outcome.record.as_dict(),
+        "range_test_failures": rules.range_test(outcome.record).failures(),
+        "after": [formatting.check_json(r) for r in outcome.after],
         "table_before_nm": [outcome.table_before[0] / 100, outcome.table_before[511] / 100],
         "table_after_nm": [outcome.table_after[0] / 100, outcome.table_after[511] / 100],
         "shown": outcome.shown,

@@ -14,8 +14,9 @@ from typing import Callable, Sequence
 
 import numpy as np
 
-from . import _buffers, native, validation
-from .errors import E_FAIL, check_status
+from . import buffers, native
+from .errors import E_FAIL, InputError, StatusError
+from .records import int32
 
 BASE_START = 0x10
 GROUPED_A = 0x100
@@ -57,9 +58,8 @@ class PeakTable:
 
 def _pair(name: str, table: PeakTable, argument: int) -> tuple[int, int]:
     a, b = c_int32(), c_int32()
-    status = native.library().function(name)(
-        table.address, validation.int32(argument, "peak or time"), byref(a), byref(b))
-    check_status(status, name)
+    native.library().function(name)(table.address, int32(argument, "peak or time"), byref(a),
+                                    byref(b))
     return a.value, b.value
 
 
@@ -77,7 +77,7 @@ def peak_from_rt(table: PeakTable, time: int, fallback: bool = False) -> int:
     """Peak (1-based) holding time with the nearest retention time; with
     fallback the nearest retention time over all peaks; 0 for none."""
     return int(native.library().Lumitra_GetPeakFromRT(table.address,
-                                                      validation.int32(time, 'time'),
+                                                      int32(time, 'time'),
                                                       1 if fallback else 0))
 
 
@@ -115,21 +115,33 @@ class _DataSource:
             data = np.ascontiguousarray(data, dtype=np.float64)
             points = np.ascontiguousarray(points, dtype=np.int32)
             table = np.concatenate([np.array([data.size], dtype=np.int32), points])
-            values[0] = ctypes.cast(_buffers.task_copy(data), POINTER(c_double))
-            wavelengths[0] = ctypes.cast(_buffers.task_copy(table), POINTER(c_int32))
+            values[0] = ctypes.cast(buffers.task_copy(data), POINTER(c_double))
+            wavelengths[0] = ctypes.cast(buffers.task_copy(table), POINTER(c_int32))
             count[0] = data.size
             return 0
         except BaseException as error:  # never let an exception cross into C
             self.error = error
             return E_FAIL
 
+    def call(self, name: str, *arguments) -> None:
+        """Calls an export that asks this source; the source's own exception
+        comes before the status it turned into."""
+        try:
+            native.library().function(name)(*arguments)
+        except StatusError:
+            if self.error is not None:
+                raise self.error from None
+            raise
+        if self.error is not None:
+            raise self.error
+
 
 def _request(source: _DataSource, time: int, background1: int, background2: int,
              selector_a: int, selector_b: int) -> native.BGSubtractionRequest:
-    time, background1, background2 = (validation.int32(t, "time")
+    time, background1, background2 = (int32(t, "time")
                                       for t in (time, background1, background2))
     if not (-2**15 <= selector_a < 2**15 and 0 <= selector_b < 2**16):
-        raise validation.InputError("selector_a is a signed, selector_b an unsigned 16-bit number")
+        raise InputError("selector_a is a signed, selector_b an unsigned 16-bit number")
     return native.BGSubtractionRequest(
         spectrumTime=time, backgroundTime1=background1, backgroundTime2=background2,
         dataSource=ctypes.pointer(source.object), selectorB=selector_b, selectorA=selector_a)
@@ -147,14 +159,10 @@ def bg_subtracted_spectrum(source: SpectrumSource, time: int, background1: int,
     wavelengths = POINTER(c_int32)()
     count = c_int32(0)
     name = "Lumitra_GetBGSubtractedSpectrum"
-    status = native.library().function(name)(byref(request), byref(values), byref(count),
-                                             byref(wavelengths))
-    if data_source.error is not None:
-        raise data_source.error
-    check_status(status, name)
+    data_source.call(name, byref(request), byref(values), byref(count), byref(wavelengths))
     n = count.value
-    result = _buffers.take_task_buffer(values, n, np.float64)
-    table = _buffers.take_task_buffer(wavelengths, max(n, 1) + 1, np.int32)
+    result = buffers.take_task_buffer(values, n, np.float64)
+    table = buffers.take_task_buffer(wavelengths, max(n, 1) + 1, np.int32)
     return result, table[1:n + 1]
 
 
@@ -167,8 +175,5 @@ def bg_subtracted_uv_spec_data(source: SpectrumSource, time: int, background1: i
     request = _request(data_source, time, background1, background2, selector_a, selector_b)
     result = native.UVSpecData()
     name = "Lumitra_GetBGSubtractedUVSpecData"
-    status = native.library().function(name)(byref(request), byref(result))
-    if data_source.error is not None:
-        raise data_source.error
-    check_status(status, name)
+    data_source.call(name, byref(request), byref(result))
     return result

@@ -6,16 +6,17 @@ from ctypes import byref
 
 import numpy as np
 
-from . import _buffers, native, validation
-from .errors import check_status
+from . import buffers, inputs, native
+from .errors import InputError
+from .records import INT32_MAX, int32
 
 
 def _knots(x, y, minimum: int) -> tuple[np.ndarray, np.ndarray]:
     """Finite abscissae and whole-number ordinates within 32 bits."""
-    in_x = validation.spectrum(x, "x", np.size(x))
-    in_y = validation.spectrum(y, "y", in_x.size)
+    in_x = inputs.spectrum(x, "x", np.size(x))
+    in_y = inputs.spectrum(y, "y", in_x.size)
     if in_x.size < minimum or np.any(in_y != np.trunc(in_y)):
-        raise validation.InputError(f"x and y: at least {minimum} points, y whole numbers")
+        raise InputError(f"x and y: at least {minimum} points, y whole numbers")
     return in_x, np.ascontiguousarray(in_y, dtype=np.int32)
 
 
@@ -28,11 +29,11 @@ def spline_substeps(x, y, sub_steps: int = 64, start: float | None = None,
     output point o stands for sample position o / sub_steps, and points
     outside the evaluated range hold 0."""
     in_x, in_y = _knots(x, y, 1)
-    sub_steps = validation.int32(sub_steps, "sub_steps")
-    if not 1 <= sub_steps <= validation.INT32_MAX // max(in_x.size, 1) - 1:
-        raise validation.InputError(f"sub_steps: {sub_steps} is not a count of sub-steps")
-    start = validation.finite(in_x[0] if start is None else start, "start")
-    end = validation.finite(in_x[-1] if end is None else end, "end")
+    sub_steps = int32(sub_steps, "sub_steps")
+    if not 1 <= sub_steps <= INT32_MAX // max(in_x.size, 1) - 1:
+        raise InputError(f"sub_steps: {sub_steps} is not a count of sub-steps")
+    start = inputs.finite(in_x[0] if start is None else start, "start")
+    end = inputs.finite(in_x[-1] if end is None else end, "end")
     count = in_x.size * sub_steps + 1
     # A 0.0 abscissa after the samples ends the library's range scans there.
     # The ordinates of a range that starts at sample i0 run to i0*F + m*F,
@@ -43,11 +44,10 @@ def spline_substeps(x, y, sub_steps: int = 64, start: float | None = None,
     out_x = np.zeros(count, dtype=np.float64)
     out_y = np.zeros(2 * count, dtype=np.int32)
     request = native.SplineRequest(
-        mode=1, inX=_buffers.doubles(work_x), inY=_buffers.ints(work_y),
-        outX=_buffers.doubles(out_x), outY=_buffers.ints(out_y), reserved=0,
+        mode=1, inX=buffers.doubles(work_x), inY=buffers.ints(work_y),
+        outX=buffers.doubles(out_x), outY=buffers.ints(out_y), reserved=0,
         startX=start, endX=end, outCount=count, subSteps=sub_steps)
-    status = native.library().Lumitra_SplineInterpolation(byref(request))
-    check_status(status, "Lumitra_SplineInterpolation")
+    native.library().Lumitra_SplineInterpolation(byref(request))
     return out_x, out_y[:count].copy()
 
 
@@ -58,8 +58,8 @@ def spline_midpoints(x, y, end: float | None = None) -> tuple[np.ndarray, np.nda
     may be 0.0 (it ends the data for the library)."""
     in_x, in_y = _knots(x, y, 2)
     if np.any(in_x == 0.0):
-        raise validation.InputError("an abscissa of 0.0 would end the data")
-    end = validation.finite(in_x[-1] if end is None else end, "end")
+        raise InputError("an abscissa of 0.0 would end the data")
+    end = inputs.finite(in_x[-1] if end is None else end, "end")
     points = 8 * (in_x.size - 1) + 1
     room = 8 * in_x.size + 8  # the passes read one interval past the data
     # The library writes the intermediate four-fold series into its inputs,
@@ -71,22 +71,19 @@ def spline_midpoints(x, y, end: float | None = None) -> tuple[np.ndarray, np.nda
     out_x = np.zeros(room, dtype=np.float64)
     out_y = np.zeros(room, dtype=np.int32)
     request = native.SplineRequest(
-        mode=0, inX=_buffers.doubles(work_x), inY=_buffers.ints(work_y),
-        outX=_buffers.doubles(out_x), outY=_buffers.ints(out_y), reserved=0, startX=0.0,
+        mode=0, inX=buffers.doubles(work_x), inY=buffers.ints(work_y),
+        outX=buffers.doubles(out_x), outY=buffers.ints(out_y), reserved=0, startX=0.0,
         endX=end, outCount=room, subSteps=0)
-    status = native.library().Lumitra_SplineInterpolation(byref(request))
-    check_status(status, "Lumitra_SplineInterpolation")
+    native.library().Lumitra_SplineInterpolation(byref(request))
     return out_x[:points].copy(), out_y[:points].copy()
 
 
 def filtrate_low_frequency(signal, half_width: int) -> np.ndarray:
     """Each sample less the mean of the samples within half_width on either
     side (windows clipped at the ends); returns a new array."""
-    work = validation.spectrum(signal, "signal", np.size(signal)).copy()
-    half_width = validation.int32(half_width, "half_width")
+    work = inputs.spectrum(signal, "signal", np.size(signal)).copy()
+    half_width = int32(half_width, "half_width")
     if half_width < 0:
-        raise validation.InputError("half_width must not be negative")
-    status = native.library().Lumitra_FiltrateLowFrequency(_buffers.doubles(work), work.size,
-                                                          half_width)
-    check_status(status, "Lumitra_FiltrateLowFrequency")
+        raise InputError("half_width must not be negative")
+    native.library().Lumitra_FiltrateLowFrequency(buffers.doubles(work), work.size, half_width)
     return work

@@ -30,12 +30,14 @@ from urllib.parse import quote
 
 import numpy as np
 
-from . import __version__, report
-from .errors import InputError
-from .qualification import Run, library_identity
+from .. import __version__
+from ..api.errors import InputError
+from ..api.records import CalibrationRecord
+from . import formatting
+from .runs import Run, library_identity, parse_time
 
 APPLICATION_ID = 0x4C4D5452  # "LMTR"
-SCHEMA_VERSION = 1
+SCHEMA_VERSION = 2
 MIGRATIONS = {
     1: ["""CREATE TABLE runs (
              id INTEGER PRIMARY KEY,
@@ -56,6 +58,14 @@ MIGRATIONS = {
              measured_nm REAL, deviation_nm REAL, width_nm REAL, tolerance_nm REAL NOT NULL,
              passed INTEGER NOT NULL, searched_in TEXT NOT NULL)""",
         "CREATE INDEX runs_by_detector ON runs(detector, epoch)"],
+    # When a run was entered (beside when it was measured), and each line's
+    # verdict on both criteria with the reason of a line not measured.
+    2: ["ALTER TABLE runs ADD COLUMN entered TEXT",
+        "ALTER TABLE runs ADD COLUMN ph_eur TEXT",
+        "ALTER TABLE lines ADD COLUMN within_tolerance INTEGER",
+        "ALTER TABLE lines ADD COLUMN ph_eur_passed INTEGER",
+        "ALTER TABLE lines ADD COLUMN problem TEXT",
+        "UPDATE lines SET within_tolerance = passed"],
 }
 DAYS = 30.0          # drift is given per 30 days
 SIGNIFICANT = 2.0    # a drift counts when it exceeds this many standard errors
@@ -123,53 +133,78 @@ def _schema(connection: sqlite3.Connection, path: Path, write: bool) -> None:
         raise
 
 
-def log_run(path, run: Run) -> int:
-    """Appends a run with its inputs and lines; returns its id."""
+def check_target(path) -> None:
+    """A --log target, checked before anything is computed: an existing
+    history that takes runs, or a new file in an existing writable folder."""
+    from .outputs import check_folder
+    path = Path(path)
+    if path.exists():
+        _connect(path, write=True).close()
+    else:
+        check_folder(path.parent if str(path.parent) else Path("."), "--log")
+
+
+def _remove_database(path: Path) -> None:
+    for suffix in ("", "-wal", "-shm", "-journal"):
+        Path(f"{path}{suffix}").unlink(missing_ok=True)
+
+
+def log_run(path, run: Run, before_commit=None) -> int:
+    """Appends a run with its inputs and lines in one transaction; returns its
+    id. before_commit() runs inside the transaction (the command's other
+    outputs are put in place there), so that the history keeps the run only
+    when they are in place. A database this call created is removed again
+    when the run cannot be kept."""
+    path = Path(path)
     digests = run.input_digests()
     _, library_version, library_hash = library_identity()
-    record = run.record
-    connection = _connect(path, write=True)  # holds the write lock from here
+    record, verdict = run.record, run.verdict
+    created = not path.exists()
+    connection = None
     try:
+        connection = _connect(path, write=True)  # holds the write lock from here
         cursor = connection.execute(
             "INSERT INTO runs (time, epoch, command, title, detector, operator, note, "
             "wavelength1, position1, wavelength2, position2, passed, parameters, "
-            "package_version, library_version, library_sha256) "
-            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+            "package_version, library_version, library_sha256, entered, ph_eur) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
             (run.time.isoformat(timespec="seconds"), run.time.timestamp(), run.command,
              run.title, run.detector, run.operator, run.note, *record.as_tuple(),
-             int(run.passed), json.dumps(dict(run.parameters)), __version__, library_version,
-             library_hash))
+             int(verdict.passed), json.dumps(dict(run.parameters)), __version__,
+             library_version, library_hash, run.entered.isoformat(timespec="seconds"),
+             verdict.ph_eur))
         run_id = cursor.lastrowid
         connection.executemany("INSERT INTO inputs VALUES (?, ?, ?, ?)",
                                [(run_id, role, p, digest) for role, p, digest in digests])
-        connection.executemany("INSERT INTO lines VALUES (?, ?, ?, ?, ?, ?, ?, ?)", [
-            (run_id, line.reference, line.measured, line.deviation, line.width, line.tolerance,
-             int(line.passed), line.searched_in) for line in run.lines])
+        connection.executemany(
+            "INSERT INTO lines (run_id, reference_nm, measured_nm, deviation_nm, width_nm, "
+            "tolerance_nm, passed, searched_in, within_tolerance, ph_eur_passed, problem) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)", [
+                (run_id, line.reference, line.measured, line.deviation, line.width,
+                 line.tolerance, int(line.passed), line.searched_in, int(line.check_passed),
+                 None if line.ph_eur_passed is None else int(line.ph_eur_passed), line.problem)
+                for line in run.lines])
+        if before_commit is not None:
+            before_commit()
         connection.execute("COMMIT")
         return run_id
     except BaseException:
-        if connection.in_transaction:
+        if connection is not None and connection.in_transaction:
             connection.execute("ROLLBACK")
+        if connection is not None:
+            connection.close()
+            connection = None
+        if created:
+            _remove_database(path)
         raise
     finally:
-        connection.close()
-
-
-def since_time(text: str | None) -> float | None:
-    """--since as seconds since 1970: a date or time in ISO 8601, in the
-    local zone unless it names one."""
-    if text is None:
-        return None
-    try:
-        when = datetime.fromisoformat(text.replace("Z", "+00:00"))
-    except ValueError:
-        raise InputError(f"--since: {text!r} is not an ISO 8601 date or time") from None
-    return (when if when.tzinfo else when.astimezone()).timestamp()
+        if connection is not None:
+            connection.close()
 
 
 def read_runs(path, detector: str | None = None, since: str | None = None) -> list[dict]:
     """The runs, oldest first, each with its record, inputs and lines."""
-    start = since_time(since)
+    start = parse_time(since, "--since", zone_required=False)
     connection = _connect(path, write=False)
     try:
         connection.row_factory = sqlite3.Row
@@ -177,22 +212,25 @@ def read_runs(path, detector: str | None = None, since: str | None = None) -> li
         if detector is not None:
             query, values = query + " AND detector = ?", values + [detector]
         if start is not None:
-            query, values = query + " AND epoch >= ?", values + [start]
+            query, values = query + " AND epoch >= ?", values + [start.timestamp()]
         runs = []
         for row in connection.execute(query + " ORDER BY epoch, id", values):
-            run = {key: row[key] for key in ("id", "time", "epoch", "command", "title",
-                                             "detector", "operator", "note",
-                                             "package_version", "library_version")}
+            run = {key: row[key] for key in ("id", "time", "epoch", "entered", "command",
+                                             "title", "detector", "operator", "note",
+                                             "package_version", "library_version", "ph_eur")}
             run["record"] = {k: row[k] for k in ("wavelength1", "position1", "wavelength2",
                                                   "position2")}
             run["passed"] = bool(row["passed"])
             run["parameters"] = json.loads(row["parameters"])
             run["inputs"] = [dict(r) for r in connection.execute(
                 "SELECT role, path, sha256 FROM inputs WHERE run_id = ?", (row["id"],))]
-            run["lines"] = [{**dict(r), "passed": bool(r["passed"])} for r in connection.execute(
+            run["lines"] = [{**dict(r), "passed": bool(r["passed"]),
+                             "within_tolerance": bool(r["within_tolerance"]),
+                             "ph_eur_passed": None if r["ph_eur_passed"] is None
+                             else bool(r["ph_eur_passed"])} for r in connection.execute(
                 "SELECT reference_nm, measured_nm, deviation_nm, width_nm, tolerance_nm, "
-                "passed, searched_in FROM lines WHERE run_id = ? ORDER BY reference_nm",
-                (row["id"],))]
+                "passed, searched_in, within_tolerance, ph_eur_passed, problem FROM lines "
+                "WHERE run_id = ? ORDER BY reference_nm", (row["id"],))]
             runs.append(run)
         return runs
     except sqlite3.DatabaseError as error:
@@ -266,7 +304,7 @@ def history(path, detector: str | None = None, since: str | None = None):
     for run in runs:
         deviations = [abs(line["deviation_nm"]) for line in run["lines"]
                       if line["deviation_nm"] is not None]
-        record = "{%d, %d, %d, %d}" % tuple(run["record"].values())
+        record = str(CalibrationRecord(**run["record"]))
         rows.append(f"{run['id']:>4}  {run['time']:<25} {run['detector'] or '-':<14} "
                     f"{run['command']:<10} {record:<30} "
                     f"{max(deviations) if deviations else math.nan:>16.3f}  "
@@ -276,14 +314,14 @@ def history(path, detector: str | None = None, since: str | None = None):
         drift = item["drift_nm_per_30_days"]
         rows.append(f"  {item['detector'] or '-':<14} {item['reference_nm']:>6.1f} nm  "
                     + (f"{drift:+.3f} +/- {item['standard_error']:.3f}"
-                       if drift is not None else report.NOT_MEASURED)
+                       if drift is not None else formatting.NOT_MEASURED)
                     + f"  over {item['runs']} runs; {item['crossing']}")
     text = "\n".join(rows if runs else ["no runs logged" + (" for that selection" if
                                                            detector or since else "")])
     data = {"database": str(path), "runs": runs, "drift": found}
 
-    def draw(target):
+    def draw():
         from .plotting import history_figure
-        return history_figure(target, runs, found)
+        return history_figure(runs, found)
 
     return text, data, draw

@@ -38,11 +38,18 @@ class LumitraError(Exception):
 class InputError(LumitraError, ValueError):
     """Input the library would take and answer with a wrong number: a record
     off the array, a spectrum without the line searched, a value beyond 32
-    bits. Raised before the library is called, with the reason."""
+    bits, a complex number. Raised before the library is called, with the
+    reason."""
 
 
 class LineNotFoundError(InputError):
     """A spectrum does not show the line searched in it, where it is searched."""
+
+
+class ImplausibleError(InputError):
+    """A result the library gave that the data do not bear out: a new record
+    that misplaces a line it was not made from, a move larger than the
+    checks could follow. Raised instead of returning the result."""
 
 
 class LibraryNotFoundError(LumitraError):
@@ -107,15 +114,18 @@ class NoInterfaceError(StatusError):
 
 
 class CalibrationRangeError(StatusError):
-    """The new calibration would put 190 nm below element 3.0 or 800 nm
-    beyond element 510.0. ``record`` holds the rejected record, which the
-    library writes anyway."""
+    """The new calibration fails the library's range test (it would put one
+    end of the usable wavelengths off the array). ``record`` holds the
+    rejected record, which the library writes anyway, and ``failures`` what
+    failed, as text."""
 
     windows_name = "E_CALIBRATION_RANGE"
-    meaning = "the new calibration puts 190 nm or 800 nm off the usable array"
+    meaning = "the new calibration puts the usable wavelengths off the array"
 
-    def __init__(self, status: int, function: str = "", detail: str = "", record=None):
+    def __init__(self, status: int, function: str = "", detail: str = "", record=None,
+                 failures=()):
         self.record = record
+        self.failures = list(failures)
         super().__init__(status, function, detail)
 
 
@@ -137,12 +147,3 @@ def error_for_status(status: int, function: str = "", detail: str = "") -> Statu
     library does not document)."""
     status = to_signed(status)
     return _CLASSES.get(status, StatusError)(status, function, detail)
-
-
-def check_status(status: int, function: str) -> int:
-    """Raises the matching exception for a negative status; returns the status
-    otherwise (success codes other than S_OK are passed on)."""
-    status = to_signed(status)
-    if status < 0:
-        raise error_for_status(status, function)
-    return status
