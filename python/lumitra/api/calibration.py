@@ -63,11 +63,12 @@ def _two_line_inputs(spectrum1, spectrum2, dark1, dark2, method):
 
 
 def cross_check(record: CalibrationRecord, deuterium, name: str,
-                tolerance: float = DEFAULT_TOLERANCE) -> None:
+                tolerance: float = DEFAULT_TOLERANCE):
     """A new record must bear out on the deuterium spectrum it was made from:
     486.0 nm, a line no calibration is made from, within the tolerance where
     the record puts it, and the two deuterium lines about equally wide.
-    Raises ImplausibleError saying what failed."""
+    Returns the deuterium check it ran; raises ImplausibleError saying what
+    failed."""
     from .checks import check_holmium
     result = check_holmium(record, deuterium, tolerance=tolerance)
     line = result.line(CROSS_CHECK_LINE)
@@ -86,6 +87,7 @@ def cross_check(record: CalibrationRecord, deuterium, name: str,
             f"{refused}: in {name} the deuterium lines are {widths[0]:.2f} and "
             f"{widths[1]:.2f} nm wide; both should be as wide as the slit: is it a deuterium "
             "lamp spectrum?")
+    return result
 
 
 def calibrate(spectrum1, spectrum2, dark1=None, dark2=None, method: int = FINE_GRID,

@@ -68,9 +68,13 @@ def _add_output(parser, plot=True, files=True) -> None:
 
 
 def _add_record(parser, required=False, help_text=RECORD_HELP + " (default: uncalibrated, "
-                "the default dispersion)"):
-    parser.add_argument("--record", nargs=4, metavar=("W1", "P1", "W2", "P2"),
-                        required=required, help=help_text)
+                "the default dispersion)", history=True):
+    group = parser.add_mutually_exclusive_group(required=required)
+    group.add_argument("--record", nargs=4, metavar=("W1", "P1", "W2", "P2"), help=help_text)
+    if history:
+        group.add_argument("--record-from", metavar="DB",
+                           help="the record of the detector named by --detector, from its "
+                                "last calibration logged in this history")
 
 
 def _add_tolerance(parser, what="allowed deviation of each line") -> None:
@@ -84,7 +88,7 @@ def _add_qualification(parser) -> None:
                        help="write a self-contained HTML qualification report")
     group.add_argument("--log", metavar="DB", help="append the run to this SQLite history")
     group.add_argument("--detector", metavar="ID", help="the detector's identifier")
-    group.add_argument("--operator", metavar="NAME", help="who ran the check")
+    group.add_argument("--operator", metavar="NAME", help="who did the work")
     group.add_argument("--note", metavar="TEXT", help="free text for the report and the log")
     group.add_argument("--time", metavar="ISO8601",
                        help="when the data were measured, with its time zone, not in the "
@@ -139,7 +143,7 @@ def build_parser() -> argparse.ArgumentParser:
     p.set_defaults(run=commands.cmd_simulate)
 
     p = command("table", "wavelength table of a record, or the display grid")
-    _add_record(p)
+    _add_record(p, history=False)
     p.add_argument("--raw", action="store_true",
                    help="take the record as it is, even one off the array (what the library "
                         "cannot compute is shown as not measured)")
@@ -159,8 +163,11 @@ def build_parser() -> argparse.ArgumentParser:
     p.add_argument("--method", type=int, choices=[0, 1], default=0,
                    help="0 maxima on the 64-sub-step fine grid, 1 refinement by the sibling "
                         "library")
+    _add_record(p, help_text=RECORD_HELP + "; the record before this calibration, kept in "
+                "its report and history (default: not given)")
     _add_tolerance(p, "largest deviation of 486.0 nm, the cross-check of the new record")
     _add_output(p)
+    _add_qualification(p)
     p.set_defaults(run=commands.cmd_calibrate)
 
     p = command("wide-slit", "re-centre a record on the 656.1 nm line")
@@ -173,6 +180,7 @@ def build_parser() -> argparse.ArgumentParser:
                    help="accept a move larger than the checks' narrowest window (refused "
                         "otherwise: the usual sign of a wrong spectrum or record)")
     _add_output(p)
+    _add_qualification(p)
     p.set_defaults(run=commands.cmd_wide_slit)
 
     p = command("check-ho", "deuterium/holmium wavelength check")
@@ -216,16 +224,32 @@ def build_parser() -> argparse.ArgumentParser:
                    "tungsten (600 nm, 400-800 nm)")
     p.add_argument("spectrum", help="611 display-grid values, wavelength/value pairs (nm), "
                    "or 512 element values with --record")
-    _add_record(p, help_text=RECORD_HELP + "; gives the wavelengths of 512 element values")
+    _add_record(p, help_text=RECORD_HELP + "; gives the wavelengths of 512 element values "
+                "(0 0 0 0: the default dispersion)")
     _add_output(p)
+    _add_qualification(p)
     p.set_defaults(run=commands.cmd_lamp)
 
     p = command("history", "runs logged with --log, and each line's drift")
     p.add_argument("database", metavar="DB", help="the SQLite history")
     p.add_argument("--detector", metavar="ID", help="only this detector")
     p.add_argument("--since", metavar="DATE", help="only runs from this date (ISO 8601) on")
+    p.add_argument("--verify", action="store_true",
+                   help="check the audit trail: every run unchanged since it was logged, none "
+                        "inserted or deleted (exit 1 naming each break)")
+    p.add_argument("--csv", metavar="FILE",
+                   help="also write every line result as CSV (columns in the README)")
+    p.add_argument("--html", metavar="FILE",
+                   help="also write the fleet page: every detector with its status, drift "
+                        "and forecast, one self-contained HTML file")
     _add_output(p)
     p.set_defaults(run=commands.cmd_history)
+
+    p = command("detector", "one detector's record, last calibration, last check and forecast")
+    p.add_argument("database", metavar="DB", help="the SQLite history")
+    p.add_argument("id", metavar="ID", help="the detector's identifier")
+    _add_output(p, plot=False, files=False)
+    p.set_defaults(run=commands.cmd_detector)
     return parser
 
 

@@ -15,7 +15,7 @@ from pathlib import Path
 import numpy as np
 
 from ..api import inputs, rules
-from ..api.calibration import calibrate, calibrate_wide_slit
+from ..api.calibration import METHODS, calibrate, calibrate_wide_slit, cross_check
 from ..api.checks import check_holmium, check_mercury, check_user, user_lines
 from ..api.errors import InputError
 from ..api.lamps import LAMP_NAMES, lamp_info, max_voltage
@@ -47,11 +47,22 @@ class Done:
 
 # --- records and spectra -----------------------------------------------------
 
-def parse_record(args, raw: bool = False) -> tuple[CalibrationRecord, list[str]]:
+def parse_record(args, raw: bool = False,
+                 default=CalibrationRecord.UNCALIBRATED) -> tuple[CalibrationRecord, list[str]]:
     """--record as given, checked (and its lines put in increasing order,
-    which is said in a note); uncalibrated when not given."""
+    which is said in a note), or the detector's record from the history
+    (--record-from); `default` when neither is given."""
+    source = getattr(args, "record_from", None)
+    if source is not None:
+        if not getattr(args, "detector", None):
+            raise CommandLineError("--record-from takes the record of the detector named by "
+                                   "--detector; give --detector")
+        from .history import current_record
+        record, run_id = current_record(source, args.detector)
+        return inputs.record(record, "--record-from", raw=raw), [
+            f"record {record} of {args.detector}'s last calibration (run {run_id} in {source})"]
     if args.record is None:
-        return CalibrationRecord.UNCALIBRATED, []
+        return default, []
     try:
         given = CalibrationRecord.parse(args.record)
     except InputError as error:
@@ -140,19 +151,31 @@ class Session:
                 self.figure_png = buffer.getvalue()
 
     def finish(self, done: Done, run: Run | None = None) -> Done:
-        """Writes the report, logs the run, and puts every output in place."""
-        if run is not None and self.report is not None:
-            from .report import render
-            self.add("Report", self.report, render(run, self.figure_png).encode("utf-8"))
-        run_id = None
-        with self.outputs:
+        """Writes the report, logs the run, and puts every output in place:
+        under --log the report carries the run's number and the history the
+        report's SHA-256, and both are kept only together."""
+        from .report import render
+
+        def put_in_place():
             for _, target, content in self.pending:
                 self.outputs.stage(target, lambda handle, c=content: handle.write(c))
+            self.outputs.commit()
+
+        def report(run_id):
+            page = render(run, self.figure_png, run_id, str(self.log)).encode("utf-8")
+            self.add("Report", self.report, page)
+            return self.report, page
+
+        run_id = None
+        with self.outputs:
             if run is not None and self.log is not None:
                 from .history import log_run
-                run_id = log_run(self.log, run, before_commit=self.outputs.commit)
+                run_id = log_run(self.log, run, before_commit=put_in_place,
+                                 report=report if self.report is not None else None)
             else:
-                self.outputs.commit()
+                if run is not None and self.report is not None:
+                    self.add("Report", self.report, render(run, self.figure_png).encode("utf-8"))
+                put_in_place()
         for what, target, _ in self.pending:
             if what not in ("Figure", "Report"):
                 continue
@@ -164,13 +187,16 @@ class Session:
         return done
 
     def run(self, command: str, title: str, record, lines, input_roles,
-            parameters=()) -> Run:
+            parameters=(), details=None) -> Run | None:
+        """The run to report and log (None when neither is asked for)."""
         args = self.args
+        if self.report is None and self.log is None:
+            return None
         return Run(command=command, title=title, record=record, lines=tuple(lines),
                    inputs=tuple((role, path) for role, path in input_roles if path is not None),
                    detector=args.detector or "", operator=args.operator or "",
                    note=args.note or "", time=self.time, entered=now(),
-                   parameters=tuple(parameters))
+                   parameters=tuple(parameters), details=details or {})
 
 
 def _verdict_done(heading: str, verdict: Verdict, data: dict, notes=()) -> Done:
@@ -290,21 +316,30 @@ def cmd_table(args) -> Done:
     return session.finish(done)
 
 
+def _calibration_details(old: CalibrationRecord | None) -> dict:
+    return {"old_record": None if old is None else old.as_dict(),
+            "old_record_text": None if old is None else old.describe()}
+
+
 def cmd_calibrate(args) -> Done:
     session = Session(args, [args.spectrum1, args.spectrum2, args.dark1, args.dark2])
+    old, notes = parse_record(args, default=None)
     d2 = read_elements(args.spectrum1)
     trace = read_elements(args.spectrum2)
     dark1, dark2 = read_elements(args.dark1), read_elements(args.dark2)
+    tolerance = inputs.tolerance(args.tolerance, "--tolerance")
     record = calibrate(d2, trace, dark1=dark1, dark2=dark2, method=args.method,
-                       tolerance=inputs.tolerance(args.tolerance, "--tolerance"))
+                       tolerance=tolerance)
+    checked = cross_check(record, _less(d2, dark1), args.spectrum1, tolerance)
     table = element_wavelengths(record)
-    text = "\n".join([f"new record {record.describe()}",
+    text = "\n".join(notes + ([f"old record {old.describe()}"] if old else []) + [
+                      f"new record {record.describe()}",
                       f"wavelength table {table[0]:.2f} .. {table[-1]:.2f} nm",
                       f"cross-checked: 486.0 nm in {args.spectrum1} within "
                       f"{args.tolerance:g} nm where the record puts it",
                       f"as arguments: {record.arguments()}"])
-    done = Done(text, {"record": record.as_dict(), "table_nm": [float(table[0]),
-                                                                float(table[-1])]})
+    done = Done(text, {"record": record.as_dict(), "old_record": old and old.as_dict(),
+                       "table_nm": [float(table[0]), float(table[-1])]})
     from .plotting import Panel, spectra_figure
     p1, p2 = record.positions
     at1, at2 = rules.wavelengths_at(record, [p1, p2])
@@ -314,7 +349,12 @@ def cmd_calibrate(args) -> Done:
         Panel("360.8 nm line (second spectrum less dark), on the new scale", table,
               [("spectrum 2", _less(trace, dark2))], [(at1, f"360.8 at element {p1:.3f}")],
               ylabel="value")]))
-    return session.finish(done)
+    return session.finish(done, session.run(
+        "calibrate", "Wavelength calibration", record, lines_of_check(checked),
+        [("deuterium spectrum", args.spectrum1), ("holmium trace", args.spectrum2),
+         ("dark of the deuterium spectrum", args.dark1), ("dark of the trace", args.dark2)],
+        [("method", f"{args.method} ({METHODS[args.method]})"),
+         ("cross-check tolerance", f"{tolerance:g} nm")], _calibration_details(old)))
 
 
 def cmd_wide_slit(args) -> Done:
@@ -322,9 +362,10 @@ def cmd_wide_slit(args) -> Done:
     record, notes = parse_record(args)
     spectrum = read_elements(args.spectrum, record)
     dark = read_elements(args.dark, record)
-    new = calibrate_wide_slit(record, spectrum, dark=dark,
-                              tolerance=inputs.tolerance(args.tolerance, "--tolerance"),
+    tolerance = inputs.tolerance(args.tolerance, "--tolerance")
+    new = calibrate_wide_slit(record, spectrum, dark=dark, tolerance=tolerance,
                               large_move=args.accept_large_move)
+    checked = cross_check(new, _less(spectrum, dark), args.spectrum, tolerance)
     shift = new.position2 - record.position2
     text = "\n".join(notes + [f"old record {record.describe()}",
                               f"new record {new.describe()}",
@@ -339,7 +380,11 @@ def cmd_wide_slit(args) -> Done:
     session.figure(lambda: spectra_figure(f"Wide-slit calibration: record {new}", [
         Panel("656.1 nm line, on the new scale", element_wavelengths(new),
               [("spectrum", _less(spectrum, dark))], [(at, f"656.1 at element {p2:.3f}")])]))
-    return session.finish(done)
+    return session.finish(done, session.run(
+        "wide-slit", "Wide-slit wavelength calibration", new, lines_of_check(checked),
+        [("deuterium spectrum", args.spectrum), ("dark", args.dark)],
+        [("move", f"{shift:+d}/64 element"), ("cross-check tolerance", f"{tolerance:g} nm")],
+        _calibration_details(record)))
 
 
 def _lamp_check_done(args, session, command, result, record, notes, input_roles, draw) -> Done:
@@ -458,14 +503,14 @@ def cmd_lamp(args) -> Done:
     session = Session(args, [args.spectrum])
     spectrum = spectra_io.read_spectrum(args.spectrum)
     limits = rules.limits()
-    notes = []
+    record, notes = CalibrationRecord.UNCALIBRATED, []
     if spectrum.on_display_grid:
         wavelengths, info = limits.display_grid, lamp_info(args.lamp, spectrum.values)
     elif spectrum.wavelengths is not None:
         wavelengths = spectrum.wavelengths
         info = lamp_info(args.lamp, spectrum.values, wavelengths)
     elif spectrum.values.size == limits.element_count:
-        if args.record is None:
+        if args.record is None and getattr(args, "record_from", None) is None:
             raise CommandLineError(f"{spectrum.path}: element values take their wavelengths "
                                    "from --record: give the detector's record (or 0 0 0 0 for "
                                    "the default dispersion)")
@@ -484,14 +529,49 @@ def cmd_lamp(args) -> Done:
         marks.append((info.maximum_wavelength, f"maximum {info.maximum_wavelength:.2f}"))
     session.figure(lambda: spectra_figure(f"{LAMP_NAMES[args.lamp]} lamp", [
         Panel("lamp spectrum", wavelengths, [("spectrum", spectrum.values)], marks)]))
-    return session.finish(done)
+    values = formatting.lamp_json(info, largest)
+    return session.finish(done, session.run(
+        "lamp", f"{LAMP_NAMES[args.lamp].capitalize()} lamp test",
+        record, [], [("lamp spectrum", args.spectrum)],
+        [("lamp", LAMP_NAMES[args.lamp])],
+        {"lamp": values, "lamp_rows": formatting.lamp_rows(info, largest)}))
 
 
 def cmd_history(args) -> Done:
-    from .history import history
+    from . import overview
+    from .history import read_runs, verify
     session = Session(args, [args.database])
-    text, data, draw = history(args.database, detector=args.detector, since=args.since)
+    if args.verify:
+        breaks = verify(args.database)
+        count = len(read_runs(args.database))
+        if breaks:
+            return Done("\n".join(["the audit trail of " + str(args.database) + " is broken:"]
+                                  + [f"  {item}" for item in breaks]),
+                        {"database": str(args.database), "runs": count, "verified": False,
+                         "breaks": breaks}, EXIT_CHECK_FAILED,
+                        f"{len(breaks)} break(s) in the audit trail", "AUDIT_TRAIL_BROKEN")
+        return Done(f"the audit trail of {args.database} is whole: {count} runs, each "
+                    "unchanged since it was logged",
+                    {"database": str(args.database), "runs": count, "verified": True,
+                     "breaks": []})
+    csv_target = None if args.csv is None else session.outputs.plan(args.csv, "--csv")
+    html_target = None if args.html is None else session.outputs.plan(args.html, "--html")
+    text, data, draw = overview.history_view(args.database, detector=args.detector,
+                                             since=args.since)
     done = Done(text, data)
     if args.plot:
         session.figure(draw)
+    runs = data["runs"]
+    if csv_target is not None:
+        session.add("Table", csv_target, overview.csv_text(runs).encode("utf-8"))
+        done.notes.append(f"CSV written to {csv_target}")
+    if html_target is not None:
+        session.add("Page", html_target, overview.fleet_page(args.database, runs).encode("utf-8"))
+        done.notes.append(f"Fleet page written to {html_target}")
     return session.finish(done)
+
+
+def cmd_detector(args) -> Done:
+    from .overview import detector_view
+    text, data = detector_view(args.database, args.id)
+    return Done(text, data)

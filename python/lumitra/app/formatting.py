@@ -86,6 +86,15 @@ def lamp_text(info: LampInfo, largest: int | None = None) -> str:
     return "\n".join(lines)
 
 
+def lamp_rows(info: LampInfo, largest: int) -> list[tuple[str, str]]:
+    """The lamp test's values as the report shows them."""
+    low, high = rules.limits().lamps[info.lamp][1]
+    return [(f"value at {info.reference_wavelength:g} nm", number(info.reference_value)),
+            (f"maximum in {low:g}-{high:g} nm", number(info.maximum)),
+            ("wavelength of the maximum, nm", number(info.maximum_wavelength, 2)),
+            ("largest value (whole number)", str(largest))]
+
+
 def lamp_json(info: LampInfo, largest: int | None = None) -> dict:
     data = {"lamp": info.lamp, "reference_wavelength_nm": info.reference_wavelength,
             "reference_value": info.reference_value, "maximum": info.maximum,

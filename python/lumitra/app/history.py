@@ -1,43 +1,39 @@
-"""The history of a laboratory's checks in SQLite, and each line's drift.
+"""The history of a laboratory's runs in SQLite, kept as an audit trail.
 
-Every check run with --log is appended to one database file: who, when,
-which detector and record, the SHA-256 of every input, every line's result.
+Every run logged with --log (checks, calibrations, lamp tests) is appended to
+one database file: what was done, to which detector, by whom, when it was
+measured and when it was entered, with which record, the SHA-256 of every
+input, of the library and of the report it wrote, and every line's result.
 Several processes may log at once: each run is one immediate transaction,
 the database is in WAL mode and waits up to a minute for a lock.
+
+Each run carries a hash over its own content (its row, its inputs and its
+lines) and the hash of the run before it, so that ``verify`` finds a run
+edited, inserted or deleted afterwards. Reading opens the database
+read-only, so a reviewer needs no write access.
 
 The schema carries its version in PRAGMA user_version and the database is
 marked as ours by PRAGMA application_id; a database of a newer schema, or
 one that is not ours, is refused. MIGRATIONS[v] brings a database from
 version v - 1 to v.
-
-Drift: a detector's wavelength scale moves slowly between calibrations. For
-each line the deviations of the runs since the last calibration (the runs
-that used the detector's latest record) are fitted with a straight line; the
-slope is given in nm per 30 days and, where it differs from zero by more than
-twice its standard error, the date at which the fitted deviation reaches the
-line's tolerance.
 """
 
 from __future__ import annotations
 
+import hashlib
 import json
-import math
 import os
 import sqlite3
-from datetime import datetime, timedelta, timezone
 from pathlib import Path
 from urllib.parse import quote
-
-import numpy as np
 
 from .. import __version__
 from ..api.errors import InputError
 from ..api.records import CalibrationRecord
-from . import formatting
 from .runs import Run, library_identity, parse_time
 
 APPLICATION_ID = 0x4C4D5452  # "LMTR"
-SCHEMA_VERSION = 2
+SCHEMA_VERSION = 3
 MIGRATIONS = {
     1: ["""CREATE TABLE runs (
              id INTEGER PRIMARY KEY,
@@ -66,14 +62,35 @@ MIGRATIONS = {
         "ALTER TABLE lines ADD COLUMN ph_eur_passed INTEGER",
         "ALTER TABLE lines ADD COLUMN problem TEXT",
         "UPDATE lines SET within_tolerance = passed"],
+    # The audit trail: what else a run did (a calibration's old record, a lamp
+    # test's values), the report it wrote, and the hash chain.
+    3: ["ALTER TABLE runs ADD COLUMN details TEXT NOT NULL DEFAULT '{}'",
+        "ALTER TABLE runs ADD COLUMN report_path TEXT",
+        "ALTER TABLE runs ADD COLUMN report_sha256 TEXT",
+        "ALTER TABLE runs ADD COLUMN previous_hash TEXT",
+        "ALTER TABLE runs ADD COLUMN row_hash TEXT"],  # runs already there are sealed as found
 }
-DAYS = 30.0          # drift is given per 30 days
-SIGNIFICANT = 2.0    # a drift counts when it exceeds this many standard errors
 BUSY_SECONDS = 60.0
+GENESIS = "0" * 64
+# A run entered this long after it was measured is shown as back-filled.
+BACK_FILLED_SECONDS = 24 * 3600.0
+RUN_COLUMNS = ("id", "time", "epoch", "entered", "command", "title", "detector", "operator",
+               "note", "wavelength1", "position1", "wavelength2", "position2", "passed",
+               "parameters", "package_version", "library_version", "library_sha256", "ph_eur",
+               "details", "report_path", "report_sha256")
+LINE_COLUMNS = ("reference_nm", "measured_nm", "deviation_nm", "width_nm", "tolerance_nm",
+                "passed", "searched_in", "within_tolerance", "ph_eur_passed", "problem")
 
 
 def _refuse(path, why: str):
     raise InputError(f"{path}: {why}")
+
+
+def _writable(path: Path) -> bool:
+    """Whether the run may be written: a file marked read-only is left so,
+    even for a user whom the system would let write it."""
+    return (bool(path.stat().st_mode & 0o222) and os.access(path, os.W_OK)
+            and os.access(path.parent, os.W_OK))
 
 
 def _connect(path, write: bool) -> sqlite3.Connection:
@@ -84,7 +101,10 @@ def _connect(path, write: bool) -> sqlite3.Connection:
         _refuse(path, "no such history database")
     if path.exists() and write and not _writable(path):
         _refuse(path, "the history database is read-only; the run cannot be logged")
-    uri = f"file:{quote(str(path.resolve()))}?mode={'rwc' if write else 'ro'}"
+    # Read-only: a database in a folder the reader cannot write has no room
+    # for SQLite's shared-memory file, and is read as it stands.
+    mode = "rwc" if write else "ro" if _writable(path) else "ro&immutable=1"
+    uri = f"file:{quote(str(path.resolve()))}?mode={mode}"
     try:
         connection = sqlite3.connect(uri, uri=True, timeout=BUSY_SECONDS, isolation_level=None)
         connection.execute(f"PRAGMA busy_timeout = {int(BUSY_SECONDS * 1000)}")
@@ -94,13 +114,6 @@ def _connect(path, write: bool) -> sqlite3.Connection:
             _refuse(path, "is not a lumitra history (not an SQLite database)")
         _refuse(path, f"cannot use the history database: {error}")
     return connection
-
-
-def _writable(path: Path) -> bool:
-    """Whether the run may be written: a file marked read-only is left so,
-    even for a user whom the system would let write it."""
-    return (bool(path.stat().st_mode & 0o222) and os.access(path, os.W_OK)
-            and os.access(path.parent, os.W_OK))
 
 
 def _schema(connection: sqlite3.Connection, path: Path, write: bool) -> None:
@@ -125,6 +138,8 @@ def _schema(connection: sqlite3.Connection, path: Path, write: bool) -> None:
             for step in range(version + 1, SCHEMA_VERSION + 1):
                 for statement in MIGRATIONS[step]:
                     connection.execute(statement)
+            if version and version < 3:
+                _seal(connection)
             connection.execute(f"PRAGMA application_id = {APPLICATION_ID}")
             connection.execute(f"PRAGMA user_version = {SCHEMA_VERSION}")
     except BaseException:
@@ -132,6 +147,65 @@ def _schema(connection: sqlite3.Connection, path: Path, write: bool) -> None:
             connection.execute("ROLLBACK")
         raise
 
+
+# --- the hash chain ----------------------------------------------------------
+
+def _content(connection: sqlite3.Connection, run_id: int) -> bytes:
+    """A run's row, inputs and lines, in a canonical form."""
+    row = connection.execute(f"SELECT {', '.join(RUN_COLUMNS)} FROM runs WHERE id = ?",
+                             (run_id,)).fetchone()
+    inputs = connection.execute("SELECT role, path, sha256 FROM inputs WHERE run_id = ? "
+                                "ORDER BY rowid", (run_id,)).fetchall()
+    lines = connection.execute(f"SELECT {', '.join(LINE_COLUMNS)} FROM lines WHERE run_id = ? "
+                               "ORDER BY rowid", (run_id,)).fetchall()
+    return json.dumps([list(row), [list(r) for r in inputs], [list(r) for r in lines]],
+                      separators=(",", ":"), sort_keys=True).encode("utf-8")
+
+
+def _row_hash(previous: str, content: bytes) -> str:
+    return hashlib.sha256(previous.encode("ascii") + content).hexdigest()
+
+
+def _last_hash(connection: sqlite3.Connection) -> str:
+    row = connection.execute("SELECT row_hash FROM runs WHERE row_hash IS NOT NULL "
+                             "ORDER BY id DESC LIMIT 1").fetchone()
+    return row[0] if row else GENESIS
+
+
+def _seal(connection: sqlite3.Connection) -> None:
+    """Chains the runs of an older history as they stand."""
+    previous = GENESIS
+    for (run_id,) in connection.execute("SELECT id FROM runs ORDER BY id").fetchall():
+        row_hash = _row_hash(previous, _content(connection, run_id))
+        connection.execute("UPDATE runs SET previous_hash = ?, row_hash = ? WHERE id = ?",
+                           (previous, row_hash, run_id))
+        previous = row_hash
+
+
+def verify(path) -> list[str]:
+    """Every break of the audit trail: runs edited, inserted or deleted after
+    they were logged (empty when the trail is whole)."""
+    connection = _connect(path, write=False)
+    try:
+        found, previous, previous_id = [], GENESIS, None
+        for run_id, stored_previous, stored in connection.execute(
+                "SELECT id, previous_hash, row_hash FROM runs ORDER BY id").fetchall():
+            if stored_previous != previous:
+                found.append(f"run {run_id} does not follow "
+                             + (f"run {previous_id}" if previous_id else "the start")
+                             + ": a run was deleted or inserted between them")
+            if stored != _row_hash(stored_previous or "", _content(connection, run_id)):
+                found.append(f"run {run_id} was edited after it was logged (its content no "
+                             "longer matches its hash)")
+            previous, previous_id = stored, run_id
+        return found
+    except sqlite3.DatabaseError as error:
+        _refuse(path, f"cannot read the history: {error}")
+    finally:
+        connection.close()
+
+
+# --- logging -----------------------------------------------------------------
 
 def check_target(path) -> None:
     """A --log target, checked before anything is computed: an existing
@@ -149,12 +223,14 @@ def _remove_database(path: Path) -> None:
         Path(f"{path}{suffix}").unlink(missing_ok=True)
 
 
-def log_run(path, run: Run, before_commit=None) -> int:
-    """Appends a run with its inputs and lines in one transaction; returns its
-    id. before_commit() runs inside the transaction (the command's other
-    outputs are put in place there), so that the history keeps the run only
-    when they are in place. A database this call created is removed again
-    when the run cannot be kept."""
+def log_run(path, run: Run, before_commit=None, report=None) -> int:
+    """Appends a run with its inputs and lines in one transaction and chains
+    it to the run before; returns its id. report(run_id) -> (path, bytes)
+    renders the run's report, whose SHA-256 the run keeps; before_commit()
+    runs inside the transaction (the command's outputs are put in place
+    there), so that the history keeps the run only when they are in place.
+    A database this call created is removed again when the run cannot be
+    kept."""
     path = Path(path)
     digests = run.input_digests()
     _, library_version, library_hash = library_identity()
@@ -166,24 +242,30 @@ def log_run(path, run: Run, before_commit=None) -> int:
         cursor = connection.execute(
             "INSERT INTO runs (time, epoch, command, title, detector, operator, note, "
             "wavelength1, position1, wavelength2, position2, passed, parameters, "
-            "package_version, library_version, library_sha256, entered, ph_eur) "
-            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+            "package_version, library_version, library_sha256, entered, ph_eur, details) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
             (run.time.isoformat(timespec="seconds"), run.time.timestamp(), run.command,
              run.title, run.detector, run.operator, run.note, *record.as_tuple(),
-             int(verdict.passed), json.dumps(dict(run.parameters)), __version__,
+             int(run.passed), json.dumps(dict(run.parameters)), __version__,
              library_version, library_hash, run.entered.isoformat(timespec="seconds"),
-             verdict.ph_eur))
+             verdict.ph_eur if run.lines else None, json.dumps(run.details, sort_keys=True)))
         run_id = cursor.lastrowid
         connection.executemany("INSERT INTO inputs VALUES (?, ?, ?, ?)",
                                [(run_id, role, p, digest) for role, p, digest in digests])
         connection.executemany(
-            "INSERT INTO lines (run_id, reference_nm, measured_nm, deviation_nm, width_nm, "
-            "tolerance_nm, passed, searched_in, within_tolerance, ph_eur_passed, problem) "
+            f"INSERT INTO lines (run_id, {', '.join(LINE_COLUMNS)}) "
             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)", [
                 (run_id, line.reference, line.measured, line.deviation, line.width,
                  line.tolerance, int(line.passed), line.searched_in, int(line.check_passed),
                  None if line.ph_eur_passed is None else int(line.ph_eur_passed), line.problem)
                 for line in run.lines])
+        if report is not None:
+            report_path, page = report(run_id)
+            connection.execute("UPDATE runs SET report_path = ?, report_sha256 = ? WHERE id = ?",
+                               (str(report_path), hashlib.sha256(page).hexdigest(), run_id))
+        previous = _last_hash(connection)
+        connection.execute("UPDATE runs SET previous_hash = ?, row_hash = ? WHERE id = ?",
+                           (previous, _row_hash(previous, _content(connection, run_id)), run_id))
         if before_commit is not None:
             before_commit()
         connection.execute("COMMIT")
@@ -202,6 +284,31 @@ def log_run(path, run: Run, before_commit=None) -> int:
             connection.close()
 
 
+# --- reading -----------------------------------------------------------------
+
+def _run_of_row(connection: sqlite3.Connection, row: sqlite3.Row) -> dict:
+    run = {key: row[key] for key in ("id", "time", "epoch", "entered", "command", "title",
+                                     "detector", "operator", "note", "package_version",
+                                     "library_version", "library_sha256", "ph_eur",
+                                     "report_path", "report_sha256", "row_hash")}
+    run["record"] = {k: row[k] for k in CalibrationRecord.FIELDS}
+    run["passed"] = bool(row["passed"])
+    run["parameters"] = json.loads(row["parameters"])
+    run["details"] = json.loads(row["details"] or "{}")
+    entered = parse_time(row["entered"], "entered") if row["entered"] else None
+    run["back_filled"] = bool(entered and entered.timestamp() - row["epoch"]
+                              > BACK_FILLED_SECONDS)
+    run["inputs"] = [dict(r) for r in connection.execute(
+        "SELECT role, path, sha256 FROM inputs WHERE run_id = ?", (row["id"],))]
+    run["lines"] = [{**dict(r), "passed": bool(r["passed"]),
+                     "within_tolerance": bool(r["within_tolerance"]),
+                     "ph_eur_passed": None if r["ph_eur_passed"] is None
+                     else bool(r["ph_eur_passed"])} for r in connection.execute(
+        f"SELECT {', '.join(LINE_COLUMNS)} FROM lines WHERE run_id = ? ORDER BY reference_nm",
+        (row["id"],))]
+    return run
+
+
 def read_runs(path, detector: str | None = None, since: str | None = None) -> list[dict]:
     """The runs, oldest first, each with its record, inputs and lines."""
     start = parse_time(since, "--since", zone_required=False)
@@ -213,115 +320,26 @@ def read_runs(path, detector: str | None = None, since: str | None = None) -> li
             query, values = query + " AND detector = ?", values + [detector]
         if start is not None:
             query, values = query + " AND epoch >= ?", values + [start.timestamp()]
-        runs = []
-        for row in connection.execute(query + " ORDER BY epoch, id", values):
-            run = {key: row[key] for key in ("id", "time", "epoch", "entered", "command",
-                                             "title", "detector", "operator", "note",
-                                             "package_version", "library_version", "ph_eur")}
-            run["record"] = {k: row[k] for k in ("wavelength1", "position1", "wavelength2",
-                                                  "position2")}
-            run["passed"] = bool(row["passed"])
-            run["parameters"] = json.loads(row["parameters"])
-            run["inputs"] = [dict(r) for r in connection.execute(
-                "SELECT role, path, sha256 FROM inputs WHERE run_id = ?", (row["id"],))]
-            run["lines"] = [{**dict(r), "passed": bool(r["passed"]),
-                             "within_tolerance": bool(r["within_tolerance"]),
-                             "ph_eur_passed": None if r["ph_eur_passed"] is None
-                             else bool(r["ph_eur_passed"])} for r in connection.execute(
-                "SELECT reference_nm, measured_nm, deviation_nm, width_nm, tolerance_nm, "
-                "passed, searched_in, within_tolerance, ph_eur_passed, problem FROM lines "
-                "WHERE run_id = ? ORDER BY reference_nm", (row["id"],))]
-            runs.append(run)
-        return runs
+        return [_run_of_row(connection, row)
+                for row in connection.execute(query + " ORDER BY epoch, id", values)]
     except sqlite3.DatabaseError as error:
         _refuse(path, f"cannot read the history: {error}")
     finally:
         connection.close()
 
 
-def fit_drift(epochs, deviations, tolerance: float) -> dict:
-    """Straight-line fit of deviations (nm) over time (seconds since 1970):
-    the drift in nm per 30 days with its standard error and, where the drift
-    is significant, when the fitted deviation reaches +/-tolerance."""
-    days = (np.asarray(epochs, dtype=float) - epochs[0]) / 86400.0
-    y = np.asarray(deviations, dtype=float)
-    result = {"runs": int(y.size), "drift_nm_per_30_days": None, "standard_error": None,
-              "leaves_tolerance": None, "crossing": None}
-    if y.size < 3 or np.ptp(days) <= 0:
-        result["crossing"] = "too few runs since the last calibration to fit a drift"
-        return result
-    slope, intercept = np.polyfit(days, y, 1)
-    residual = y - (intercept + slope * days)
-    spread = float(np.sum((days - days.mean()) ** 2))
-    error = math.sqrt(float(np.sum(residual ** 2)) / (y.size - 2) / spread)
-    result["drift_nm_per_30_days"] = float(slope * DAYS)
-    result["standard_error"] = float(error * DAYS)
-    if slope == 0 or abs(slope) <= SIGNIFICANT * error:
-        result["crossing"] = "no significant drift"
-        return result
-    now = intercept + slope * days[-1]
-    if abs(now) > tolerance:
-        result["crossing"] = "the fitted deviation is already outside the tolerance"
-        return result
-    reach = (math.copysign(tolerance, slope) - intercept) / slope
-    when = datetime.fromtimestamp(epochs[0], timezone.utc) + timedelta(days=float(reach))
-    result["leaves_tolerance"] = when.date().isoformat()
-    result["crossing"] = f"reaches {math.copysign(tolerance, slope):+.2f} nm on {when.date()}"
-    return result
+CALIBRATIONS = ("calibrate", "wide-slit")
 
 
-def drifts(runs: list[dict]) -> list[dict]:
-    """For each detector and line: the drift over the runs since the
-    detector's last calibration (the runs with its latest record)."""
-    found = []
-    for detector in sorted({run["detector"] for run in runs}):
-        own = [run for run in runs if run["detector"] == detector]
-        latest = own[-1]["record"]
-        current = []
-        for run in reversed(own):
-            if run["record"] != latest:
-                break
-            current.insert(0, run)
-        for reference in sorted({line["reference_nm"] for run in current for line in run["lines"]}):
-            points = [(run["epoch"], line["deviation_nm"], line["tolerance_nm"])
-                      for run in current for line in run["lines"]
-                      if line["reference_nm"] == reference and line["deviation_nm"] is not None]
-            if not points:
-                continue
-            epochs, deviations, tolerances = zip(*points)
-            found.append({"detector": detector, "reference_nm": reference,
-                          "tolerance_nm": tolerances[-1], "since": current[0]["time"],
-                          **fit_drift(list(epochs), list(deviations), tolerances[-1])})
-    return found
+def is_calibration(run: dict) -> bool:
+    return run["command"] in CALIBRATIONS
 
 
-def history(path, detector: str | None = None, since: str | None = None):
-    """(text, JSON data, figure drawer) of the history command."""
-    runs = read_runs(path, detector, since)
-    found = drifts(runs)
-    rows = [f"{'run':>4}  {'time':<25} {'detector':<14} {'command':<10} {'record':<30} "
-            f"{'largest |dev| nm':>16}  result"]
-    for run in runs:
-        deviations = [abs(line["deviation_nm"]) for line in run["lines"]
-                      if line["deviation_nm"] is not None]
-        record = str(CalibrationRecord(**run["record"]))
-        rows.append(f"{run['id']:>4}  {run['time']:<25} {run['detector'] or '-':<14} "
-                    f"{run['command']:<10} {record:<30} "
-                    f"{max(deviations) if deviations else math.nan:>16.3f}  "
-                    f"{'pass' if run['passed'] else 'FAIL'}")
-    rows += ["", "drift of each line since the last calibration (nm per 30 days):"]
-    for item in found:
-        drift = item["drift_nm_per_30_days"]
-        rows.append(f"  {item['detector'] or '-':<14} {item['reference_nm']:>6.1f} nm  "
-                    + (f"{drift:+.3f} +/- {item['standard_error']:.3f}"
-                       if drift is not None else formatting.NOT_MEASURED)
-                    + f"  over {item['runs']} runs; {item['crossing']}")
-    text = "\n".join(rows if runs else ["no runs logged" + (" for that selection" if
-                                                           detector or since else "")])
-    data = {"database": str(path), "runs": runs, "drift": found}
-
-    def draw():
-        from .plotting import history_figure
-        return history_figure(runs, found)
-
-    return text, data, draw
+def current_record(path, detector: str) -> tuple[CalibrationRecord, int]:
+    """The detector's record, the new record of its last calibration, and
+    that calibration's run number."""
+    calibrations = [run for run in read_runs(path, detector) if is_calibration(run)]
+    if not calibrations:
+        raise InputError(f"{path}: no calibration of detector {detector!r} is logged; give "
+                         "its record with --record")
+    return CalibrationRecord(**calibrations[-1]["record"]), calibrations[-1]["id"]
