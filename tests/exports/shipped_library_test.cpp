@@ -72,7 +72,7 @@ TEST(ShippedLibrary, EveryExportCallAsAHostMakesIt) {
     EXPECT_EQ(exports.size(), 24u);
 #if !defined(_WIN32)
     // Exported by name, internal functions hidden.
-    void* self = ::dlopen("liblumitra.so", RTLD_NOW | RTLD_NOLOAD);
+    void* self = ::dlopen("liblumitra.so.1", RTLD_NOW | RTLD_NOLOAD);
     ASSERT_NE(self, nullptr);
     for (const auto& name : exports) EXPECT_NE(::dlsym(self, name.c_str()), nullptr) << name;
     EXPECT_EQ(::dlsym(self, "_ZN7lumitra6optics20WavelengthToPositionEd"), nullptr);
