@@ -1,31 +1,35 @@
 #include "calibration/line_location.h"
 
 #include "numeric/truncation.h"
+#include "optics/dispersion.h"
 
 namespace lumitra::calibration {
 
-std::uint32_t WindowMaximumIndex(const double* values, std::int64_t first, std::int64_t last,
-                                 double initialMaximum) {
-    double best = initialMaximum;
-    std::uint32_t index = 0;
-    for (std::int64_t i = first; i <= last; ++i) {
+std::int32_t FindMaximum(const double* values, SampleWindow window, double floor) {
+    double best = floor;
+    std::int32_t index = kNoLine;
+    for (std::int32_t i = window.first; i <= window.last; ++i) {
         if (values[i] > best) {
             best = values[i];
-            index = static_cast<std::uint32_t>(i);
+            index = i;
         }
     }
     return index;
 }
 
+SampleWindow CoarseWindow(double wavelength) {
+    const std::int32_t element =
+        numeric::TruncateToInt32(optics::NominalElementOf(wavelength) + 0.5);
+    return {element - 20, element + 19};
+}
+
 void LocateCalibrationLines(const double* first, const double* second, std::uint32_t* anchorIndex,
                             std::uint32_t* secondIndex) {
-    *anchorIndex = WindowMaximumIndex(first, kAnchorWindowFirst, kAnchorWindowLast);
+    *anchorIndex = IndexOrZero(FindMaximum(first, kAnchorWindow, kNoLineBelow));
     if (secondIndex == nullptr) return;
     *secondIndex = 0;
     if (*anchorIndex == 0) return;
-    const auto anchor = static_cast<std::int32_t>(*anchorIndex);
-    *secondIndex = WindowMaximumIndex(second, anchor + kSecondLineFromAnchorFirst,
-                                      anchor + kSecondLineFromAnchorLast);
+    *secondIndex = IndexOrZero(FindMaximum(second, SecondLineWindow(*anchorIndex), kNoLineBelow));
 }
 
 std::int32_t HalfHeightCenter(const double* y, std::int32_t p, std::int32_t lo, std::int32_t hi) {
