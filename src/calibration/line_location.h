@@ -50,6 +50,32 @@ SampleWindow CoarseWindow(double wavelength);
 void LocateCalibrationLines(const double* first, const double* second, std::uint32_t* anchorIndex,
                             std::uint32_t* secondIndex);
 
+// One line search as an operation makes it: the line, the difference
+// spectrum searched (its input number), the data looked at (64 samples per
+// element: resampled onto the fine grid; 1: the element values; filtered
+// with filterHalfWidth first unless 0), the window, the floor a value must
+// exceed and the sample found there (kNoLine: none, or not searched).
+struct LineSearch {
+    double reference;
+    std::int32_t input;
+    std::int32_t samplesPerElement;
+    std::int32_t filterHalfWidth;
+    SampleWindow window;
+    std::int32_t found;
+    double floor;
+};
+
+// Position in elements of sample k of data with `samplesPerElement` samples
+// per element (sample 0 is element 1).
+double SamplePosition(std::int32_t k, std::int32_t samplesPerElement);
+
+// The data a search of samplesPerElement (1 or 64) and filterHalfWidth
+// looks at, made from a 512-value difference: `count` values (512, or the
+// fine count) into data, written only on success. S_OK, E_OUTOFMEMORY or
+// the resampling's status.
+std::int32_t SearchedValues(const double* difference, std::int32_t samplesPerElement,
+                            std::uint32_t filterHalfWidth, double* data, std::int32_t* count);
+
 // Centre of a broad line from its half-height edges, searched between lo
 // and hi around the peak p; 0 when the line has no positive width.
 std::int32_t HalfHeightCenter(const double* values, std::int32_t p, std::int32_t lo,

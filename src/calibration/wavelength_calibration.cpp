@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "calibration/calibration_record.h"
-#include "calibration/line_location.h"
 #include "calibration/peak_refinement.h"
 #include "module/task_array.h"
 #include "numeric/fine_grid.h"
@@ -130,6 +129,51 @@ std::int32_t DoWavelengthCalibrationEx(std::int32_t method, const double* spectr
     const std::int32_t status = DoWavelengthCalibrationForWideSlit(spectrum1, record);
     if (status == S_OK && copies && copy1 != nullptr) std::memcpy(copy1, spectrum1, kSpectrumBytes);
     return status;
+}
+
+std::int32_t CalibrationSearchCount(CalibrationSearches which) {
+    return which == CalibrationSearches::kWideSlit ? 1 : kMaxCalibrationSearches;
+}
+
+std::int32_t DescribeCalibrationSearches(CalibrationSearches which,
+                                         const double* const* differences, LineSearch* searches) {
+    const std::int32_t steps = which == CalibrationSearches::kRefinement ? 1 : numeric::kFineSteps;
+    // The searched data of each input: the differences themselves for the
+    // refinement method, else resampled (and, the 360.8 nm line of the
+    // fine-grid method, filtered).
+    TaskArray<double> data[kMaxCalibrationSearches];
+    const std::uint32_t filter[kMaxCalibrationSearches] = {
+        0, which == CalibrationSearches::kFineGrid ? numeric::kLineFilterHalfWidth : 0u};
+    for (std::int32_t input = 0; input < CalibrationSearchCount(which); ++input) {
+        if (differences[input] == nullptr) continue;
+        data[input] = TaskArray<double>::Zeroed(kFineAllocation);
+        if (!data[input]) return E_OUTOFMEMORY;
+        std::int32_t count = 0;
+        const std::int32_t status =
+            SearchedValues(differences[input], steps, filter[input], data[input].get(), &count);
+        if (status != S_OK) return status;
+    }
+
+    LineSearch anchor{kAnchorLine, 0, steps, 0, kAnchorWindow, kNoLine, kNoLineBelow};
+    const auto filter1 = static_cast<std::int32_t>(filter[1]);
+    LineSearch second{kSecondLine, 1, steps, filter1, {0, -1}, kNoLine, kNoLineBelow};
+    if (which == CalibrationSearches::kRefinement) {
+        anchor.window = CoarseWindow(kAnchorLine);
+        second.window = CoarseWindow(kSecondLine);
+        anchor.floor = second.floor = kCoarseFloor;
+    }
+    if (data[0]) anchor.found = FindMaximum(data[0].get(), anchor.window, anchor.floor);
+    if (which == CalibrationSearches::kFineGrid && anchor.found != kNoLine)
+        second.window = SecondLineWindow(IndexOrZero(anchor.found));
+    if (data[1]) second.found = FindMaximum(data[1].get(), second.window, second.floor);
+
+    if (which == CalibrationSearches::kWideSlit) {
+        searches[0] = anchor;
+    } else {
+        searches[0] = second;
+        searches[1] = anchor;
+    }
+    return S_OK;
 }
 
 }  // namespace lumitra::calibration

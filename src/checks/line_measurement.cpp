@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "calibration/calibration_record.h"
+#include "module/task_array.h"
 #include "numeric/fine_grid.h"
 #include "numeric/truncation.h"
 
@@ -195,6 +196,37 @@ void MeasureCheckLines(const CheckPlan& plan, const double* const* fine, const d
                           &result->measuredWavelength[entry], &result->deviation[entry],
                           &result->withinTolerance[entry]);
     }
+}
+
+std::int32_t DescribeCheckSearches(const CheckPlan& plan, const CalibrationRecord& record,
+                                   const double* const* differences,
+                                   calibration::LineSearch* searches) {
+    auto filterOf = [&](std::int32_t input) {
+        return input == plan.filteredInput ? numeric::kLineFilterHalfWidth : 0;
+    };
+    module::TaskArray<double> data[kMaxInputs];
+    for (std::int32_t input = 0; differences != nullptr && input < plan.inputCount; ++input) {
+        if (differences[input] == nullptr) continue;
+        data[input] = module::TaskArray<double>::Zeroed(numeric::kFineAllocation);
+        if (!data[input]) return E_OUTOFMEMORY;
+        std::int32_t count = 0;
+        const std::int32_t status = calibration::SearchedValues(
+            differences[input], kFineSteps, static_cast<std::uint32_t>(filterOf(input)),
+            data[input].get(), &count);
+        if (status != S_OK) return status;
+    }
+    const auto dispersion = optics::DecodeCalibration(record);
+    for (std::size_t entry = 0; entry < plan.lines.size(); ++entry) {
+        const CheckLine& line = plan.lines[entry];
+        const auto window = LineWindow(line, dispersion);
+        const double* values = data[line.input].get();
+        const std::int32_t found = values != nullptr
+                                       ? calibration::FindMaximum(values, window, line.floor)
+                                       : calibration::kNoLine;
+        searches[entry] = {line.reference, line.input, kFineSteps, filterOf(line.input),
+                           window,         found,      line.floor};
+    }
+    return S_OK;
 }
 
 }  // namespace lumitra::checks

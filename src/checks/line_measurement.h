@@ -92,4 +92,11 @@ void MeasureCheckLines(const CheckPlan& plan, const double* const* fine, const d
                        const optics::DispersionParameters& dispersion, double tolerance,
                        WavelengthCheckResult* result);
 
+// The plan's searches for a record, in the order of the result's entries;
+// differences as for the calibration's searches (null: windows only).
+// S_OK, or E_OUTOFMEMORY with nothing written.
+std::int32_t DescribeCheckSearches(const CheckPlan& plan, const CalibrationRecord& record,
+                                   const double* const* differences,
+                                   calibration::LineSearch* searches);
+
 }  // namespace lumitra::checks
