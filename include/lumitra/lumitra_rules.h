@@ -100,8 +100,9 @@ LUMITRA_API int32_t LumitraModel_NominalPositions(const double* nm, int32_t coun
  * when rangeLowWavelength falls at or above rangeLowPosition and
  * rangeHighWavelength at or below rangeHighPosition (LumitraLimits),
  * E_CALIBRATION_RANGE otherwise. *lowPosition and *highPosition receive
- * where the record puts the two wavelengths. E_INVALIDARG: a pointer null
- * (nothing written). */
+ * where the record puts the two wavelengths (an uncalibrated record: the
+ * default dispersion; the calibration itself never writes one that passes).
+ * E_INVALIDARG: a pointer null (nothing written). */
 LUMITRA_API int32_t LumitraModel_RangeTest(const CalibrationRecord* record, double* lowPosition,
                                            double* highPosition);
 
@@ -150,13 +151,15 @@ typedef struct LumitraLineSearch {
 } LumitraLineSearch;
 
 /* Describes the line searches of an operation, in the order the operation
- * reports its lines (the checks: as the entries of WavelengthCheckResult).
+ * reports its lines (the checks: as the entries of WavelengthCheckResult;
+ * the calibrations: as the lines of the record, 360.8 nm before 656.1 nm).
  * record: the checks centre their windows on it (the calibrations do not
  * read it, but it must be given). differences: an array of one pointer per
  * input (512 doubles each), or NULL for the checks to describe the windows
  * only; a NULL entry leaves the searches of that input unfound. The
- * calibration's 360.8 nm window lies relative to the 656.1 nm line found,
- * so the two calibrations need their differences.
+ * calibration's 360.8 nm window lies relative to the 656.1 nm line found
+ * (empty when none is found), so the calibrations (CALIBRATION,
+ * REFINEMENT, WIDE_SLIT) need their differences.
  * Writes *count searches (at most LUMITRA_MAX_LINE_SEARCHES) and returns
  * S_OK. E_INVALIDARG: record, searches or count null, an unknown operation,
  * capacity below the operation's count, or a calibration without its
@@ -172,8 +175,9 @@ LUMITRA_API int32_t LumitraRules_DescribeSearches(int32_t operation,
  * samplesPerElement 64 the difference resampled onto the fine grid
  * (fineCount values) and filtered with filterHalfWidth; with 1 the 512
  * values themselves (filtered likewise). Writes *count values into data.
- * E_INVALIDARG: a pointer null, samplesPerElement neither 1 nor 64, or
- * capacity below the count (nothing written). E_OUTOFMEMORY. */
+ * E_INVALIDARG: a pointer null, samplesPerElement neither 1 nor 64,
+ * filterHalfWidth negative, or capacity below the count (nothing written).
+ * E_OUTOFMEMORY (nothing written). */
 LUMITRA_API int32_t LumitraRules_SearchedData(const double* difference, int32_t samplesPerElement,
                                               int32_t filterHalfWidth, double* data,
                                               int32_t capacity, int32_t* count);

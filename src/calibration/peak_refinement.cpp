@@ -2,12 +2,12 @@
 
 #include "lumitra/lumitra.h"
 #include "module/dynamic_library.h"
+#include "numeric/fine_grid.h"
 
 namespace lumitra::calibration {
 namespace {
 constexpr const char* kRefinementLibrary = "KESTRONA.DLL";
 constexpr unsigned kRefinementOrdinal = 17;
-constexpr std::int32_t kSubStepsPerElement = 64;
 }  // namespace
 
 std::int32_t RefinePeakPosition(std::int32_t count, std::int32_t index, double* result,
@@ -17,8 +17,9 @@ std::int32_t RefinePeakPosition(std::int32_t count, std::int32_t index, double* 
     auto refine = reinterpret_cast<LumitraRefinePositionFn>(
         library.FindByOrdinal(kRefinementOrdinal));
     if (refine == nullptr) return E_FAIL;
-    // The entry's own status carries nothing the calibration uses.
-    (void)refine(count, index, result, spectrum, kSubStepsPerElement);
+    // Asked for the resolution of a record (sub-steps per element); the
+    // entry's own status carries nothing the calibration uses.
+    (void)refine(count, index, result, spectrum, numeric::kFineSteps);
     return S_OK;
 }
 

@@ -3,52 +3,39 @@
 #include <cstring>
 
 #include "calibration/calibration_record.h"
-#include "calibration/fine_grid.h"
-#include "calibration/line_location.h"
 #include "calibration/peak_refinement.h"
 #include "module/task_array.h"
+#include "numeric/fine_grid.h"
+#include "numeric/low_frequency_filter.h"
 #include "numeric/truncation.h"
-#include "optics/dispersion.h"
+#include "numeric/wrapping_int.h"
 
 namespace lumitra::calibration {
 namespace {
 
 using module::TaskArray;
-constexpr std::int32_t kElements = LUMITRA_ELEMENT_COUNT;
-constexpr std::size_t kSpectrumBytes = kElements * sizeof(double);
-// The fine-grid method filters the 360.8 nm spectrum with a window of ten
-// elements on either side, which leaves the narrow line on a flat base.
-constexpr std::uint32_t kFilterHalfWidth = 640;
+using numeric::kFineAllocation;
+using numeric::kFineCount;
+using numeric::kFineToRecord;
+constexpr std::size_t kSpectrumBytes = LUMITRA_ELEMENT_COUNT * sizeof(double);
 
 void Subtract(const double* spectrum, const double* dark, double* difference) {
-    for (std::int32_t i = 0; i < kElements; ++i)
+    for (std::int32_t i = 0; i < LUMITRA_ELEMENT_COUNT; ++i)
         difference[i] = spectrum[i] - (dark != nullptr ? dark[i] : 0.0);
 }
 
-// Coarse line search of the refinement method: the first strictly greatest
-// element above 0.0 among the 40 around the line's nominal element.
-std::int32_t CoarseMaximum(const double* difference, double wavelength) {
-    const std::int32_t element =
-        numeric::TruncateToInt32(optics::NominalElementOf(wavelength) + 0.5);
-    double best = 0.0;
-    std::int32_t index = 0;
-    for (std::int32_t i = element - 20; i <= element + 19; ++i) {
-        if (difference[i] > best) {
-            best = difference[i];
-            index = i;
-        }
-    }
-    return index;
-}
-
-// Refined position of the line near `wavelength`, in elements.
+// Refined position of the line near `wavelength`, in elements: the coarse
+// maximum handed to the sibling library.
 std::int32_t RefineLine(const double* difference, double wavelength, double* position) {
-    return RefinePeakPosition(kElements, CoarseMaximum(difference, wavelength), position,
+    const std::uint32_t coarse =
+        IndexOrZero(FindMaximum(difference, CoarseWindow(wavelength), kCoarseFloor));
+    return RefinePeakPosition(LUMITRA_ELEMENT_COUNT, static_cast<std::int32_t>(coarse), position,
                               difference);
 }
 
 std::uint16_t RecordPosition(double elements) {
-    return static_cast<std::uint16_t>(numeric::TruncateToInt32(elements * 64 + 0.5));
+    return static_cast<std::uint16_t>(
+        numeric::TruncateToInt32(elements * numeric::kFineSteps + 0.5));
 }
 
 }  // namespace
@@ -56,12 +43,10 @@ std::uint16_t RecordPosition(double elements) {
 std::int32_t DoWavelengthCalibration(std::int32_t method, const double* dark1,
                                      const double* spectrum1, const double* dark2,
                                      const double* spectrum2, CalibrationRecord* record) {
-    if (spectrum1 == nullptr || spectrum2 == nullptr || record == nullptr) return E_INVALIDARG;
     const bool fineGrid = method == kFineGridMethod;
-
-    auto difference1 = TaskArray<double>::Zeroed(kElements);
+    auto difference1 = TaskArray<double>::Zeroed(LUMITRA_ELEMENT_COUNT);
     if (!difference1) return E_OUTOFMEMORY;
-    auto difference2 = TaskArray<double>::Zeroed(kElements);
+    auto difference2 = TaskArray<double>::Zeroed(LUMITRA_ELEMENT_COUNT);
     if (!difference2) return E_OUTOFMEMORY;
     TaskArray<double> fine1, fine2;
     if (fineGrid) {
@@ -74,17 +59,19 @@ std::int32_t DoWavelengthCalibration(std::int32_t method, const double* dark1,
     std::int32_t status = S_OK;
     double refined656 = 0.0, refined360 = 0.0;
     Subtract(spectrum1, dark1, difference1.get());
-    status = fineGrid ? ResampleToFineGrid(kElements, difference1.get(), fine1.get())
-                      : RefineLine(difference1.get(), 656.1, &refined656);
+    status = fineGrid ? numeric::ResampleToFineGrid(LUMITRA_ELEMENT_COUNT, difference1.get(),
+                                                    fine1.get())
+                      : RefineLine(difference1.get(), kAnchorLine, &refined656);
     if (status != S_OK) return status;
 
     Subtract(spectrum2, dark2, difference2.get());
     if (fineGrid) {
-        status = ResampleToFineGrid(kElements, difference2.get(), fine2.get());
+        status = numeric::ResampleToFineGrid(LUMITRA_ELEMENT_COUNT, difference2.get(), fine2.get());
         if (status != S_OK) return status;
-        status = Lumitra_FiltrateLowFrequency(fine2.get(), kFineCount, kFilterHalfWidth);
+        status =
+            numeric::FiltrateLowFrequency(fine2.get(), kFineCount, numeric::kLineFilterHalfWidth);
     } else {
-        status = RefineLine(difference2.get(), 360.8, &refined360);
+        status = RefineLine(difference2.get(), kSecondLine, &refined360);
     }
     if (status != S_OK) return status;
 
@@ -104,48 +91,89 @@ std::int32_t DoWavelengthCalibration(std::int32_t method, const double* dark1,
 }
 
 std::int32_t DoWavelengthCalibrationForWideSlit(const double* spectrum, CalibrationRecord* record) {
-    if (spectrum == nullptr || record == nullptr) return E_INVALIDARG;
     auto fine = TaskArray<double>::Zeroed(kFineAllocation);
     if (!fine) return E_OUTOFMEMORY;
-    const std::int32_t status = ResampleToFineGrid(kElements, spectrum, fine.get());
+    const std::int32_t status =
+        numeric::ResampleToFineGrid(LUMITRA_ELEMENT_COUNT, spectrum, fine.get());
     if (status != S_OK) return status;
 
     std::uint32_t anchor = 0;
     LocateCalibrationLines(fine.get(), nullptr, &anchor, nullptr);
     if (anchor == 0) return E_FAIL;
     const auto peak = static_cast<std::int32_t>(anchor);
-    const std::int32_t centre =
-        HalfHeightCenter(fine.get(), peak, peak - kHalfHeightSpan, peak + kHalfHeightSpan);
+    const std::int32_t centre = HalfHeightCenter(fine.get(), peak, peak - numeric::kBaselineSpan,
+                                                 peak + numeric::kBaselineSpan);
     // A line without positive width measured nothing to move the record by.
     if (centre == 0) return E_FAIL;
 
     const std::int32_t position2 = centre + kFineToRecord;
-    const auto shift = static_cast<std::uint32_t>(position2) -
-                       static_cast<std::uint32_t>(record->position2);
+    const std::int32_t shift = numeric::WrapSub(position2, record->position2);
     record->position2 = position2;
-    record->position1 =
-        static_cast<std::int32_t>(static_cast<std::uint32_t>(record->position1) + shift);
+    record->position1 = numeric::WrapAdd(record->position1, shift);
     return status;
 }
 
 std::int32_t DoWavelengthCalibrationEx(std::int32_t method, const double* spectrum1,
                                        const double* spectrum2, double* copy1, double* copy2,
                                        CalibrationRecord* record, std::int32_t kind) {
-    std::int32_t status;
-    if (kind == 0) {
-        status = DoWavelengthCalibration(method, nullptr, spectrum1, nullptr, spectrum2, record);
-        if (status == S_OK && method == kFineGridMethod) {
-            if (copy1 != nullptr) std::memcpy(copy1, spectrum1, kSpectrumBytes);
-            if (copy2 != nullptr) std::memcpy(copy2, spectrum2, kSpectrumBytes);
-        }
-    } else if (kind == 1) {
-        status = DoWavelengthCalibrationForWideSlit(spectrum1, record);
-        if (status == S_OK && method == kFineGridMethod && copy1 != nullptr)
+    const bool copies = method == kFineGridMethod;
+    if (kind == kTwoLineKind) {
+        const std::int32_t status =
+            DoWavelengthCalibration(method, nullptr, spectrum1, nullptr, spectrum2, record);
+        if (status == S_OK && copies && copy1 != nullptr)
             std::memcpy(copy1, spectrum1, kSpectrumBytes);
-    } else {
-        status = E_INVALIDARG;
+        if (status == S_OK && copies && copy2 != nullptr)
+            std::memcpy(copy2, spectrum2, kSpectrumBytes);
+        return status;
     }
+    const std::int32_t status = DoWavelengthCalibrationForWideSlit(spectrum1, record);
+    if (status == S_OK && copies && copy1 != nullptr) std::memcpy(copy1, spectrum1, kSpectrumBytes);
     return status;
+}
+
+std::int32_t CalibrationSearchCount(CalibrationSearches which) {
+    return which == CalibrationSearches::kWideSlit ? 1 : kMaxCalibrationSearches;
+}
+
+std::int32_t DescribeCalibrationSearches(CalibrationSearches which,
+                                         const double* const* differences, LineSearch* searches) {
+    const std::int32_t steps = which == CalibrationSearches::kRefinement ? 1 : numeric::kFineSteps;
+    // The searched data of each input: the differences themselves for the
+    // refinement method, else resampled (and, the 360.8 nm line of the
+    // fine-grid method, filtered).
+    TaskArray<double> data[kMaxCalibrationSearches];
+    const std::uint32_t filter[kMaxCalibrationSearches] = {
+        0, which == CalibrationSearches::kFineGrid ? numeric::kLineFilterHalfWidth : 0u};
+    for (std::int32_t input = 0; input < CalibrationSearchCount(which); ++input) {
+        if (differences[input] == nullptr) continue;
+        data[input] = TaskArray<double>::Zeroed(kFineAllocation);
+        if (!data[input]) return E_OUTOFMEMORY;
+        std::int32_t count = 0;
+        const std::int32_t status =
+            SearchedValues(differences[input], steps, filter[input], data[input].get(), &count);
+        if (status != S_OK) return status;
+    }
+
+    LineSearch anchor{kAnchorLine, 0, steps, 0, kAnchorWindow, kNoLine, kNoLineBelow};
+    const auto filter1 = static_cast<std::int32_t>(filter[1]);
+    LineSearch second{kSecondLine, 1, steps, filter1, {0, -1}, kNoLine, kNoLineBelow};
+    if (which == CalibrationSearches::kRefinement) {
+        anchor.window = CoarseWindow(kAnchorLine);
+        second.window = CoarseWindow(kSecondLine);
+        anchor.floor = second.floor = kCoarseFloor;
+    }
+    if (data[0]) anchor.found = FindMaximum(data[0].get(), anchor.window, anchor.floor);
+    if (which == CalibrationSearches::kFineGrid && anchor.found != kNoLine)
+        second.window = SecondLineWindow(IndexOrZero(anchor.found));
+    if (data[1]) second.found = FindMaximum(data[1].get(), second.window, second.floor);
+
+    if (which == CalibrationSearches::kWideSlit) {
+        searches[0] = anchor;
+    } else {
+        searches[0] = second;
+        searches[1] = anchor;
+    }
+    return S_OK;
 }
 
 }  // namespace lumitra::calibration

@@ -5,18 +5,16 @@
 
 #include <cstdint>
 
-#include "calibration/fine_grid.h"
 #include "checks/line_measurement.h"
 #include "module/task_array.h"
+#include "numeric/fine_grid.h"
 #include "optics/dispersion.h"
 
 namespace lumitra::checks {
 
 using FineArray = module::TaskArray<double>;
 
-inline FineArray AllocateFineArray() {
-    return FineArray::Zeroed(calibration::kFineAllocation);
-}
+inline FineArray AllocateFineArray() { return FineArray::Zeroed(numeric::kFineAllocation); }
 
 // Scratch of `blocks` element spectra; the first three serve as the
 // spectrum copy, background copy and difference of PrepareFineSpectrum.
@@ -36,8 +34,8 @@ struct Scratch {
 // The fine wavelengths of elements 1 .. 512 at 64 sub-steps.
 inline void FillFineWavelengths(const optics::DispersionParameters& d, double* wavelengths) {
     std::int32_t count = 0;
-    optics::BuildWavelengthArray(wavelengths, &count, d.slope, d.modelPosition,
-                                 d.measuredPosition, 1, LUMITRA_ELEMENT_COUNT, 64);
+    optics::BuildWavelengthArray(wavelengths, &count, d.slope, d.modelPosition, d.measuredPosition,
+                                 1, LUMITRA_ELEMENT_COUNT, numeric::kFineSteps);
 }
 
 }  // namespace lumitra::checks

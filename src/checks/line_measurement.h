@@ -1,20 +1,42 @@
 // Line measurement shared by the deuterium/holmium and deuterium/mercury
-// checks: fine-grid preparation, search centres, windowed maxima,
-// half-height widths and the evaluation of a line against its reference.
+// checks: the lines each check measures, fine-grid preparation, search
+// windows, half-height widths and the evaluation of a line against its
+// reference.
 #pragma once
 
 #include <cstdint>
+#include <span>
 
+#include "calibration/line_location.h"
 #include "lumitra/lumitra.h"
 #include "optics/dispersion.h"
 
 namespace lumitra::checks {
 
-// Fine spectra are indexed 0 .. 32831; indices 0 .. 32768 are defined
-// (positions 1.0 to 513.0), and the fine wavelength array holds 32768
-// wavelengths. Working arrays have room for 32960 values, zero-filled.
-inline constexpr std::int32_t kLastDefinedFineIndex = 512 * 64;
-inline constexpr double kInitialMaximum = -10000000000.0;  // as the calibration's
+// One line of a lamp check, at its entry of the result: the spectrum it is
+// searched in (input 0 is the deuterium spectrum, then the check's own),
+// its window (centred on the record's measured position for the anchor
+// line, else on its calibrated position) and the floor of the search, and
+// whether its position is the midpoint of its half-height width or the
+// sample of its maximum.
+struct CheckLine {
+    double reference;  // nm
+    std::int32_t input;
+    std::int32_t halfWidth;  // fine samples
+    double floor;
+    bool anchor;
+    bool fromMidpoint;
+};
+
+// The lines of a check and its inputs; `filteredInput` (if not -1) is
+// low-frequency filtered before its lines are searched.
+struct CheckPlan {
+    std::span<const CheckLine> lines;
+    std::int32_t inputCount;
+    std::int32_t filteredInput;
+};
+extern const CheckPlan kHolmiumCheck;
+extern const CheckPlan kMercuryCheck;
 
 // Scratch blocks for a check's copies of its input spectra.
 struct ScratchBlocks {
@@ -22,6 +44,9 @@ struct ScratchBlocks {
     double* background;  // copy of the background
     double* difference;  // spectrum - background
 };
+
+// Writes lineCount and the reference wavelengths of the plan's lines.
+void WriteReferences(const CheckPlan& plan, WavelengthCheckResult* result);
 
 // Copies the spectrum (and background), forms their difference and
 // resamples it onto the fine grid. Returns the resampling's status.
@@ -35,11 +60,11 @@ std::int32_t PrepareFineSpectrum(const double* spectrum, const double* backgroun
 std::int64_t AnchorSearchCentre(const optics::DispersionParameters& dispersion);
 std::int64_t SearchCentre(double wavelength, const optics::DispersionParameters& dispersion);
 
-// Index of the first strictly greatest value above `initialMaximum` in the
-// window centre +- halfWidth, clamped to the defined fine samples; 0 when
-// no value of the (possibly empty) window exceeds it.
-std::int32_t FindWindowMaximum(const double* fine, std::int64_t centre, std::int32_t halfWidth,
-                               double initialMaximum);
+// The window centre +- halfWidth within the defined fine samples 0 .. 32768
+// (empty when it lies outside them), and the window of a check line.
+calibration::SampleWindow FineWindow(std::int64_t centre, std::int32_t halfWidth);
+calibration::SampleWindow LineWindow(const CheckLine& line,
+                                     const optics::DispersionParameters& dispersion);
 
 // Full width at `percent` of the line's height above its base, with the
 // base taken from twenty elements on either side of peak index p. width is
@@ -59,20 +84,19 @@ void EvaluateCheckLine(double slope, double reference, double measuredPosition, 
 // converted back to a wavelength with it, whatever the record's P0 is.
 double AnchorModelPosition();
 
-// Line position in elements from a fine index (window-maximum lines).
-inline double PositionOfFineIndex(std::int32_t index) { return index * 0.015625 + 1.0; }
+// Searches, measures and evaluates every line of the plan whose spectrum
+// is given (fine[input], on the fine grid; null: its entries keep what the
+// host put there), filling its entries of the result. A line whose width
+// yields no midpoint reports NaN and flag 0.
+void MeasureCheckLines(const CheckPlan& plan, const double* const* fine, const double* wavelengths,
+                       const optics::DispersionParameters& dispersion, double tolerance,
+                       WavelengthCheckResult* result);
 
-// Writes the line at entry `entry` from a width measurement with midpoint:
-// its width, then (when there is a midpoint) its measured wavelength,
-// deviation and flag; a line without a midpoint reports NaN and flag 0.
-struct MidpointLine {
-    double width = 0.0;
-    double midpoint = 0.0;
-    bool measured = false;
-};
-MidpointLine MeasureMidpointLine(const double* fine, const double* wavelengths, std::int32_t p);
-void EvaluateMidpointLine(const MidpointLine& line, const optics::DispersionParameters& dispersion,
-                          double reference, double tolerance, WavelengthCheckResult* result,
-                          int entry);
+// The plan's searches for a record, in the order of the result's entries;
+// differences as for the calibration's searches (null: windows only).
+// S_OK, or E_OUTOFMEMORY with nothing written.
+std::int32_t DescribeCheckSearches(const CheckPlan& plan, const CalibrationRecord& record,
+                                   const double* const* differences,
+                                   calibration::LineSearch* searches);
 
 }  // namespace lumitra::checks

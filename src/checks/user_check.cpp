@@ -7,6 +7,7 @@
 #include "numeric/cubic_spline.h"
 #include "numeric/truncation.h"
 #include "optics/dispersion.h"
+#include "optics/display_grid.h"
 
 namespace lumitra::checks {
 namespace {
@@ -14,23 +15,14 @@ namespace {
 using module::TaskArray;
 
 // The search grid: every 0.01 nm from 190.00 to 800.00 nm.
-constexpr std::int32_t kGridCount = 61001;
-constexpr std::int32_t kGridStart = 19000;
-
-bool ValidRequest(const CalibrationRecord* calibration, const double* first, const double* second,
-                  const UserCheckList* lines) {
-    if (calibration == nullptr || first == nullptr || second == nullptr || lines == nullptr)
-        return false;
-    if (lines->checkCount < 1 || lines->checkCount > 4) return false;
-    if (lines->option < 0 || lines->option > 3) return false;
-    return true;
-}
+constexpr std::int32_t kGridStart = optics::kDisplayGridFirst;
+constexpr std::int32_t kGridCount = optics::kDisplayGridLast - kGridStart + 1;
 
 // Evaluates one line on the resampled grid; E_FAIL when its window does
 // not lie within the grid, E_INVALIDARG when it does but is empty (a
 // negative half-window leaves no point to take).
-std::int32_t CheckLine(UserCheckLine& line, const std::int32_t* values,
-                       const std::int32_t* abscissas) {
+std::int32_t EvaluateUserLine(UserCheckLine& line, const std::int32_t* values,
+                              const std::int32_t* abscissas) {
     const std::int64_t j = static_cast<std::int64_t>(line.targetWavelength) - kGridStart;
     if (j < 0 || j >= kGridCount || abscissas[j] != line.targetWavelength) return E_FAIL;
     const std::int64_t lo = j - line.halfWindow;
@@ -56,10 +48,9 @@ std::int32_t CheckLine(UserCheckLine& line, const std::int32_t* values,
 
 }  // namespace
 
-std::int32_t DoUserDefinedWavelengthCheck(std::int32_t display, const CalibrationRecord* calibration,
-                                          const double* first, const double* second,
-                                          UserCheckList* lines) {
-    if (!ValidRequest(calibration, first, second, lines)) return E_INVALIDARG;
+std::int32_t DoUserDefinedWavelengthCheck(std::int32_t display,
+                                          const CalibrationRecord& calibration, const double* first,
+                                          const double* second, UserCheckList& lines) {
     const std::int32_t n = display == 0 ? LUMITRA_ELEMENT_COUNT : LUMITRA_DISPLAY_GRID_COUNT;
 
     numeric::CCubicSpline spline;
@@ -72,7 +63,7 @@ std::int32_t DoUserDefinedWavelengthCheck(std::int32_t display, const Calibratio
     std::int32_t* knotValues = knots.get();
     std::int32_t* knotAbscissas = knots.get() + n;
 
-    const auto dispersion = optics::DecodeCalibration(*calibration);
+    const auto dispersion = optics::DecodeCalibration(calibration);
     if (display == 0) {
         std::int32_t count = 0;
         optics::BuildWavelengthTable(knotAbscissas, &count, dispersion.slope,
@@ -80,7 +71,8 @@ std::int32_t DoUserDefinedWavelengthCheck(std::int32_t display, const Calibratio
                                      LUMITRA_ELEMENT_COUNT, 1);
     } else {
         // Display-grid spectra: the knots are the grid's wavelengths.
-        for (std::int32_t i = 0; i < n; ++i) knotAbscissas[i] = 19000 + 100 * i;
+        for (std::int32_t i = 0; i < n; ++i)
+            knotAbscissas[i] = optics::kDisplayGridFirst + optics::kDisplayGridStep * i;
     }
     for (std::int32_t i = 0; i < n; ++i)
         knotValues[i] = numeric::TruncateToInt32(second[i] - first[i]);
@@ -90,8 +82,8 @@ std::int32_t DoUserDefinedWavelengthCheck(std::int32_t display, const Calibratio
     status = spline.EvaluateRounded(kGridCount, kGridStart, 1, values.get(), abscissas.get());
     if (status != S_OK) return status;
 
-    for (int i = 0; i < lines->checkCount; ++i) {
-        status = CheckLine(lines->lines[i], values.get(), abscissas.get());
+    for (int i = 0; i < lines.checkCount; ++i) {
+        status = EvaluateUserLine(lines.lines[i], values.get(), abscissas.get());
         if (status != S_OK) break;
     }
     return status;

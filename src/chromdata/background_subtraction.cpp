@@ -5,15 +5,12 @@
 
 #include "module/task_allocator.h"
 #include "module/task_array.h"
+#include "numeric/wrapping_int.h"
 
 namespace lumitra::chromdata {
 namespace {
 
 using module::TaskArray;
-
-std::int32_t WrappingDifference(std::int32_t a, std::int32_t b) noexcept {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
-}
 
 // One spectrum as the data source hands it over; its arrays are ours to
 // free from then on, whatever happens next.
@@ -65,8 +62,8 @@ double SubtractedValue(double spectrum, double background1, double background2,
     if (time == time1) return spectrum - background1;
     if (time == time2) return spectrum - background2;
     if (background2 == background1) return spectrum - background1;
-    const double sinceFirst = static_cast<double>(WrappingDifference(time, time1));
-    const double between = static_cast<double>(WrappingDifference(time2, time1));
+    const double sinceFirst = static_cast<double>(numeric::WrapSub(time, time1));
+    const double between = static_cast<double>(numeric::WrapSub(time2, time1));
     return spectrum - (((background2 - background1) * sinceFirst) / between + background1);
 }
 

@@ -2,15 +2,14 @@
 
 #include "chromdata/peak_table.h"
 #include "lumitra/lumitra.h"
+#include "numeric/wrapping_int.h"
 
 namespace lumitra::chromdata {
 namespace {
 
+// 32-bit difference taken absolute, wrapping as the host's tools do.
 std::int32_t TimeDistance(std::int32_t a, std::int32_t b) noexcept {
-    // 32-bit difference taken absolute, wrapping as the host's tools do.
-    const auto d = static_cast<std::int32_t>(static_cast<std::uint32_t>(a) -
-                                             static_cast<std::uint32_t>(b));
-    return d < 0 ? static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(d)) : d;
+    return numeric::WrapAbs(numeric::WrapSub(a, b));
 }
 
 // Nearest retention time among the records that `eligible` admits; the

@@ -15,15 +15,9 @@ struct ListLayout {
 };
 
 // Where the count and the entries of each list kind lie in the record.
-bool LayoutOf(std::int32_t kind, ListLayout* layout) noexcept {
-    if (kind == 1) {
-        *layout = {offsetof(LambdaList, count1), offsetof(LambdaList, list1)};
-    } else if (kind == 2) {
-        *layout = {offsetof(LambdaList, count2), offsetof(LambdaList, list2)};
-    } else {
-        return false;
-    }
-    return true;
+ListLayout LayoutOf(std::int32_t kind) noexcept {
+    if (kind == 1) return {offsetof(LambdaList, count1), offsetof(LambdaList, list1)};
+    return {offsetof(LambdaList, count2), offsetof(LambdaList, list2)};
 }
 
 template <typename T>
@@ -43,11 +37,11 @@ std::string FormatNanometres(std::int32_t wavelength, std::int32_t decimals) {
     return text;
 }
 
+bool IsCaptionListKind(std::int32_t kind) noexcept { return kind == 1 || kind == 2; }
+
 std::int32_t FormatWavelengthCaption(std::int32_t options, std::string& caption,
                                      const void* list, std::int16_t decimals) noexcept {
-    caption.clear();
-    ListLayout layout;
-    if (!LayoutOf(options & kCaptionListKindMask, &layout)) return E_INVALIDARG;
+    const ListLayout layout = LayoutOf(options & kCaptionListKindMask);
     // The count is read as a signed 16-bit number: "negative" counts format
     // nothing.
     const auto count = ReadAt<std::int16_t>(list, layout.countOffset);

@@ -13,9 +13,12 @@ inline constexpr std::int32_t kCaptionListKindMask = 0xFF;
 inline constexpr std::int32_t kCaptionFirstOnly = 0x100;
 inline constexpr std::int16_t kCaptionMaxEntries = 10;
 
-// Empties the caption, then formats the list that the list kind (1 or 2)
-// selects. E_INVALIDARG for another kind or a count above 10 (caption left
-// empty); E_OUTOFMEMORY when the string cannot grow (caption emptied).
+// List kinds 1 and 2 exist.
+bool IsCaptionListKind(std::int32_t kind) noexcept;
+
+// Formats into the empty caption the list that the list kind (1 or 2)
+// selects. E_INVALIDARG for a count above 10 (caption left empty);
+// E_OUTOFMEMORY when the string cannot grow (caption emptied).
 std::int32_t FormatWavelengthCaption(std::int32_t options, std::string& caption,
                                      const void* list, std::int16_t decimals) noexcept;
 

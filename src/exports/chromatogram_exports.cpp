@@ -1,6 +1,8 @@
 // Chromatogram and spectrum utilities for the host: peak bases and base
 // times, the background-subtracted spectrum (as arrays or as a UV spectrum
 // record), and the caption of a wavelength list.
+// Exports check their pointers, enumerations and sizes here, at the front
+// door; the domain code behind them checks only what depends on the data.
 #include "chromdata/background_subtraction.h"
 #include "chromdata/peak_base.h"
 #include "chromdata/peak_table.h"
@@ -67,5 +69,8 @@ extern "C" int32_t LUMITRA_CALL Lumitra_GetStringLambdaMinMax(int32_t options,
                                                              std::string& caption,
                                                              const void* list,
                                                              int16_t decimals) {
+    // The caption is emptied whatever follows.
+    caption.clear();
+    if (!IsCaptionListKind(options & kCaptionListKindMask)) return E_INVALIDARG;
     return FormatWavelengthCaption(options, caption, list, decimals);
 }

@@ -1,6 +1,8 @@
 // The numerical kernels for the host: spline interpolation onto a finer
 // grid and the low-frequency filter. The calibration and the checks call
 // the same routines directly.
+// Exports check their pointers, enumerations and sizes here, at the front
+// door; the domain code behind them checks only what depends on the data.
 #include "lumitra/lumitra.h"
 #include "numeric/low_frequency_filter.h"
 #include "numeric/spline_interpolation.h"

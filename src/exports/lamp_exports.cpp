@@ -1,5 +1,7 @@
 // Lamp diagnostics for the host: reference value and band maximum of a
 // deuterium or tungsten lamp spectrum, and the maximum signal voltage.
+// Exports check their pointers, enumerations and sizes here, at the front
+// door; the domain code behind them checks only what depends on the data.
 #include "lamps/lamp_maxima.h"
 #include "lamps/max_voltage.h"
 #include "lumitra/lumitra.h"

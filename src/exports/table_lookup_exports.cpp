@@ -1,6 +1,8 @@
 // Comparison and searching of wavelength tables that the host already
 // holds: whether two tables share a stretch, the element nearest to a
 // wavelength, and the elements of a wavelength range.
+// Exports check their pointers, enumerations and sizes here, at the front
+// door; the domain code behind them checks only what depends on the data.
 #include <cstring>
 
 #include "lumitra/lumitra.h"

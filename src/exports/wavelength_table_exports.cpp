@@ -1,5 +1,7 @@
 // Wavelength tables for the host: the element wavelengths of a calibration,
 // the display grid, and the calibrated element of one wavelength.
+// Exports check their pointers, enumerations and sizes here, at the front
+// door; the domain code behind them checks only what depends on the data.
 #include "lumitra/lumitra.h"
 #include "module/task_array.h"
 #include "optics/dispersion.h"
@@ -8,7 +10,6 @@
 using lumitra::module::TaskArray;
 
 namespace {
-constexpr std::int32_t kElements = LUMITRA_ELEMENT_COUNT;
 
 // Allocates the zeroed n*width table and lets `fill` write its first part.
 template <typename Fill>
@@ -29,12 +30,12 @@ extern "C" int32_t LUMITRA_CALL Lumitra_GetWavelengthTable(int32_t /*display*/,
                                                           int16_t n, int32_t** table,
                                                           int32_t* count) {
     if (record == nullptr || table == nullptr || count == nullptr || n < 1) return E_INVALIDARG;
-    return ReturnTable(n, kElements, table, count, [record](int32_t* entries) {
+    return ReturnTable(n, LUMITRA_ELEMENT_COUNT, table, count, [record](int32_t* entries) {
         const auto dispersion = lumitra::optics::DecodeCalibration(*record);
         int32_t written = 0;
         lumitra::optics::BuildWavelengthTable(entries, &written, dispersion.slope,
-                                              dispersion.modelPosition,
-                                              dispersion.measuredPosition, 1, kElements, 1);
+                                              dispersion.modelPosition, dispersion.measuredPosition,
+                                              1, LUMITRA_ELEMENT_COUNT, 1);
     });
 }
 

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "numeric/cubic_spline.h"
+
 namespace lumitra::lamps {
 
 // One lamp's reference point and band, in display-grid indices (190 + i nm)
@@ -21,7 +23,9 @@ inline constexpr LampBand kDeuteriumBand{40, 10, 70, 20000, 26000};
 // 600 nm; 400.00 .. 800.00 nm.
 inline constexpr LampBand kTungstenBand{410, 210, 610, 40000, 80000};
 
-// Knots the element form accepts at most.
+// Knots the element form accepts: a spline needs three, its knot table
+// holds 1024.
+inline constexpr std::int32_t kMinElementKnots = numeric::kCubicSplineMinKnots;
 inline constexpr std::int32_t kMaxElementKnots = 1024;
 
 struct LampMaxima {

@@ -98,7 +98,7 @@ std::int32_t CCubicSpline::Create(std::int32_t n, const std::int32_t* x, const s
 }
 
 std::int32_t CCubicSpline::Allocate(std::int32_t n) {
-    if (n < 3 || m_bInitialized == 1) return E_FAIL;
+    if (n < kCubicSplineMinKnots || m_bInitialized == 1) return E_FAIL;
     // All three are requested before any is checked; the value array is
     // not checked here (solving reports its absence).
     m_pX = AllocateArray<std::int32_t>(n);

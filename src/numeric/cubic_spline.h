@@ -16,6 +16,9 @@
 
 namespace lumitra::numeric {
 
+// The fewest knots a spline is set up with.
+inline constexpr std::int32_t kCubicSplineMinKnots = 3;
+
 class CCubicSpline : public CRuntimeObject {
 public:
     CCubicSpline() noexcept;

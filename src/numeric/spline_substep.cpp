@@ -114,6 +114,11 @@ struct KnotArrays {
 
 // Solves for the slopes with zero slope at both ends and forms the cubic
 // coefficients. Written for any increasing knots; here every h is 1.
+// The cubic spline object (cubic_spline.cpp) solves the same clamped spline
+// for its second derivatives instead. The two stay separate because each
+// reproduces the operation order of its own routine bit for bit: in exact
+// arithmetic they agree, in doubles they differ in the last bits, and now
+// and then a value truncated to an integer differs by one.
 void SolveClampedSpline(const KnotArrays& s, std::int32_t m) {
     s.b[1] = 0.0;
     s.b[m] = 0.0;

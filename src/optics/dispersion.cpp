@@ -83,28 +83,17 @@ void BuildWavelengthArray(double* array, std::int32_t* count, double slope, doub
                [](double wavelength) { return wavelength; });
 }
 
-void DecodeCalibration(const CalibrationRecord& record, double* slope, double* modelPosition,
-                       double* measuredPosition) {
-    if (record.position1 == 0 && record.position2 == 0) {
-        *slope = kDefaultDispersion.slope;
-        *modelPosition = kDefaultDispersion.modelPosition;
-        *measuredPosition = kDefaultDispersion.measuredPosition;
-        return;
-    }
+DispersionParameters DecodeCalibration(const CalibrationRecord& record) {
+    if (record.position1 == 0 && record.position2 == 0) return kDefaultDispersion;
+    return DecodeCalibratedRecord(record);
+}
+
+DispersionParameters DecodeCalibratedRecord(const CalibrationRecord& record) {
     const double m1 = RoundToHundredth(WavelengthToPosition(record.wavelength1 / 100.0));
     const double m2 = RoundToHundredth(WavelengthToPosition(record.wavelength2 / 100.0));
     const double p1 = record.position1 * 0.015625;
     const double p2 = 0.015625 * record.position2;
-    *modelPosition = m2;
-    *measuredPosition = p2;
-    *slope = (p2 - p1) / (m2 - m1);
-}
-
-DispersionParameters DecodeCalibration(const CalibrationRecord& record) {
-    DispersionParameters parameters{};
-    DecodeCalibration(record, &parameters.slope, &parameters.modelPosition,
-                      &parameters.measuredPosition);
-    return parameters;
+    return {(p2 - p1) / (m2 - m1), m2, p2};
 }
 
 double CalibratedPosition(double wavelength, double modelPosition, double measuredPosition,

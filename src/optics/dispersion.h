@@ -38,9 +38,11 @@ void BuildWavelengthTable(std::int32_t* table, std::int32_t* count, double slope
 void BuildWavelengthArray(double* array, std::int32_t* count, double slope, double modelPosition,
                           double measuredPosition, std::int16_t first, std::int16_t last,
                           std::int16_t steps);
-void DecodeCalibration(const CalibrationRecord& record, double* slope, double* modelPosition,
-                       double* measuredPosition);
+// The parameters of a record: the default dispersion when both positions
+// are 0, else those of DecodeCalibratedRecord.
 DispersionParameters DecodeCalibration(const CalibrationRecord& record);
+// The linear correction the record's two lines give, whatever its positions.
+DispersionParameters DecodeCalibratedRecord(const CalibrationRecord& record);
 // Note the argument order: the slope comes last.
 double CalibratedPosition(double wavelength, double modelPosition, double measuredPosition,
                           double slope);

@@ -2,19 +2,9 @@
 
 #include <utility>
 
+#include "numeric/wrapping_int.h"
+
 namespace lumitra::optics {
-namespace {
-
-// Differences of wavelengths as the detector tools form them: 32-bit and
-// wrapping, never undefined.
-std::int32_t WrappingDifference(std::int32_t a, std::int32_t b) noexcept {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
-}
-std::int32_t WrappingAbs(std::int32_t d) noexcept {
-    return d < 0 ? static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(d)) : d;
-}
-
-}  // namespace
 
 std::uint16_t NearestElement(std::int32_t target, const std::int32_t* table,
                              std::int32_t n) noexcept {
@@ -24,9 +14,11 @@ std::uint16_t NearestElement(std::int32_t target, const std::int32_t* table,
     // entry below the target replaces the index while the walk passes it,
     // and the first entry at least as near above it wins a tie.
     for (std::int32_t i = 0; i < n; ++i) {
-        const std::int32_t d = WrappingDifference(table[i], target);
+        // Differences of wavelengths as the detector tools form them: 32-bit
+        // and wrapping.
+        const std::int32_t d = numeric::WrapSub(table[i], target);
         if (d <= best) {
-            best = WrappingAbs(d);
+            best = numeric::WrapAbs(d);
             index = static_cast<std::uint16_t>(i);
         }
     }

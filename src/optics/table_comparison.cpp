@@ -4,17 +4,15 @@
 
 #include "lumitra/lumitra.h"
 #include "module/task_array.h"
+#include "numeric/wrapping_int.h"
 
 namespace lumitra::optics {
 namespace {
 
+using numeric::Magnitude;
+
 constexpr std::size_t kFieldWidth = 5;
 constexpr std::size_t kNotFound = std::string_view::npos;
-
-// Magnitude and sign of a value without overflow at INT32_MIN.
-std::uint32_t Magnitude(std::int32_t value) noexcept {
-    return value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-}
 
 std::size_t DigitCount(std::uint32_t magnitude) noexcept {
     std::size_t digits = 1;

@@ -1,7 +1,8 @@
 // The refinement method through the shipped library, with a stand-in for
-// the host's refinement library put where the library finds it: beside the
-// program (Windows) or beside liblumitra.so (Linux). The stand-in returns
-// the vertex of the parabola through the coarse maximum and its neighbours.
+// the host's refinement library put where the library finds it: in a folder
+// on this test's search path (LD_LIBRARY_PATH; under Wine, PATH). The
+// stand-in returns the vertex of the parabola through the coarse maximum
+// and its neighbours.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,23 +10,10 @@
 
 #include "lumitra/lumitra.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#endif
-
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path ProgramFolder() {
-#if defined(_WIN32)
-    char path[MAX_PATH];
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return fs::path(path).parent_path();
-#else
-    return fs::canonical("/proc/self/exe").parent_path();
-#endif
-}
+const fs::path kStandIns = LUMITRA_STANDINS;
 
 #if defined(_WIN32)
 const char *kSiblingName = "KESTRONA.DLL", *kStandIn = "refine_standin.dll",
@@ -38,9 +26,9 @@ const char *kSiblingName = "libkestrona.so", *kStandIn = "refine_standin.so",
 // Puts a stand-in in the sibling's place (or none) for one test.
 class Sibling {
 public:
-    explicit Sibling(const char* standIn) : target_(ProgramFolder() / kSiblingName) {
+    explicit Sibling(const char* standIn) : target_(kStandIns / "kestrona" / kSiblingName) {
         fs::remove(target_);
-        if (standIn != nullptr) fs::copy_file(ProgramFolder() / standIn, target_);
+        if (standIn != nullptr) fs::copy_file(kStandIns / standIn, target_);
     }
     ~Sibling() { fs::remove(target_); }
 

@@ -25,7 +25,7 @@ TEST(LineMeasurement, SearchCentresAndWindowMaxima) {
     const std::pair<double, int> lines[] = {{486.0, 15791}, {253.7, 3840}, {404.7, 11631}, {435.8, 13224}, {546.1, 18865}};
     for (auto [wavelength, centre] : lines) EXPECT_EQ(SearchCentre(wavelength, uncalibrated), centre) << wavelength;
     EXPECT_GT(AnchorSearchCentre(DecodeCalibration({36080, 1, 65610, INT32_MIN})), 1000000000);  // no overflow
-    // Ties keep the first; only values above the start win, never NaN;
+    // Ties keep the first; only values above the floor win, never NaN;
     // windows are clamped to the defined samples 0 .. 32768.
     std::vector<double> fine(32960, 0.0);
     fine[1000] = fine[1010] = 5.0;
@@ -34,12 +34,14 @@ TEST(LineMeasurement, SearchCentresAndWindowMaxima) {
     const struct {
         int64_t centre;
         int32_t halfWidth;
-        double start;
+        double floor;
         int32_t index;
-    } cases[] = {{1005, 10, kInitialMaximum, 1000}, {1005, 4, kInitialMaximum, 1001}, {1005, 4, 0.0, 0},
-                 {1003, 0, -1.0, 0},  {-100, 200, -1.0, 0}, {32800, 100, -1.0, 32768}, {40000, 100, -1e300, 0},
-                 {-5000000000LL, 1280, -1e300, 0}};
-    for (const auto& c : cases) EXPECT_EQ(FindWindowMaximum(fine.data(), c.centre, c.halfWidth, c.start), c.index) << c.centre;
+    } cases[] = {{1005, 10, calibration::kNoLineBelow, 1000}, {1005, 4, calibration::kNoLineBelow, 1001},
+                 {1005, 4, 0.0, -1}, {1003, 0, -1.0, -1}, {-100, 200, -1.0, 0}, {32800, 100, -1.0, 32768},
+                 {40000, 100, -1e300, -1}, {-5000000000LL, 1280, -1e300, -1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(calibration::FindMaximum(fine.data(), FineWindow(c.centre, c.halfWidth), c.floor), c.index)
+            << c.centre;
 }
 
 TEST(LineMeasurement, WidthsAndDeviations) {

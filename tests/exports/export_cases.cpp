@@ -10,6 +10,9 @@
 #include "chromdata/spectrum_source_standin.h"
 #include "support/detector.h"
 #include "support/new_failure.h"
+#if !defined(_WIN32)
+#include "lumitra/lumitra_rules.h"
+#endif
 
 namespace lumitra::test {
 
@@ -501,6 +504,44 @@ ExportCase CaptionCase(const char* input, int32_t options, int16_t decimals, con
     return {"Lumitra_GetStringLambdaMinMax", input, run, FailsWith(Outcome()), Memory::kOperatorNew};
 }
 
+#if !defined(_WIN32)
+// The searches of the holmium check on the simulated detector find its
+// lines; the data searched for the 656.1 nm line pass through the
+// thousandths of the element values.
+ExportCase SearchesCase() {
+    return {"LumitraRules_DescribeSearches", "holmium check", [](const Invoke& call) {
+                const double* inputs[] = {TruthLamps().d2.data(), TruthLamps().holmium.data()};
+                LumitraLineSearch searches[LUMITRA_MAX_LINE_SEARCHES];
+                std::memset(searches, 0x5A, sizeof searches);
+                int32_t count = kNotCalled;
+                Outcome o;
+                o.status = call(&LumitraRules_DescribeSearches, LUMITRA_OPERATION_HOLMIUM_CHECK, &kTruth, inputs, searches,
+                                LUMITRA_MAX_LINE_SEARCHES, &count);
+                o.Expect(o.status == S_OK && count == 4, "searches");
+                for (int i = 0; o.status == S_OK && i < 4; ++i)
+                    o.Expect(std::fabs(searches[i].foundPosition - PositionOf(kTruth, searches[i].reference)) < 0.3, "line found");
+                return o.Add(count).AddArray(searches, LUMITRA_MAX_LINE_SEARCHES);
+            }};
+}
+
+// Unfiltered, the data pass through the element values (on the fine grid
+// their thousandths) and nothing past them is written.
+ExportCase SearchedDataCase(const char* input, int32_t samplesPerElement, int32_t filterHalfWidth) {
+    return {"LumitraRules_SearchedData", input, [=](const Invoke& call) {
+                const auto& d2 = TruthLamps().d2;
+                const int32_t n = samplesPerElement == 1 ? 512 : 32832;
+                std::vector<double> data(32833, -1.0);
+                int32_t count = kNotCalled;
+                Outcome o;
+                o.status = call(&LumitraRules_SearchedData, d2.data(), samplesPerElement, filterHalfWidth, data.data(), n, &count);
+                const double knot = samplesPerElement == 1 ? d2[382] : std::trunc(d2[382] * 1000) / 1000;
+                o.Expect(o.status == S_OK && count == n && data[size_t(n)] == -1.0, "count");
+                o.Expect(filterHalfWidth != 0 || data[size_t(samplesPerElement) * 382] == knot, "element 383");
+                return o.Add(count).AddArray(data.data(), data.size());
+            }};
+}
+#endif
+
 }  // namespace
 
 std::vector<ExportCase> AllExportCases() {
@@ -574,6 +615,12 @@ std::vector<ExportCase> AllExportCases() {
                     "190.00/250.00/310.00/370.00/430.00/490.00/550.00/610.00/670.00/730.00"),
         CaptionCase("list 1, no decimals", 1, -3, "254/266/279"),
         CaptionCase("first entry only", 0x102, 1, "190.0"),
+#if !defined(_WIN32)
+        SearchesCase(),
+        SearchedDataCase("fine grid", 64, 0),
+        SearchedDataCase("fine grid, filtered", 64, 640),
+        SearchedDataCase("elements", 1, 0),
+#endif
     };
 }
 

@@ -49,8 +49,9 @@ std::string ProbeFindings(const std::vector<uint32_t>& words, bool callerCleans)
 
 TEST(ShippedLibrary, EveryExportCallAsAHostMakesIt) {
     std::set<std::string> exports;
+    size_t named = 0;  // the 24 of every build, without the Linux-only ones
     for (const ExportCase& c : AllExportCases()) {
-        exports.insert(c.exportName);
+        named += exports.insert(c.exportName).second && c.exportName.rfind("Lumitra_", 0) == 0;
         SCOPED_TRACE(c.exportName + ", " + c.input);
 #if defined(_WIN32) && !defined(_WIN64)
         for (int32_t misalign = 0; misalign < 4; ++misalign) {
@@ -69,10 +70,10 @@ TEST(ShippedLibrary, EveryExportCallAsAHostMakesIt) {
         EXPECT_EQ(RunAlone(c).verdict, "");
 #endif
     }
-    EXPECT_EQ(exports.size(), 24u);
+    EXPECT_EQ(named, 24u);
 #if !defined(_WIN32)
     // Exported by name, internal functions hidden.
-    void* self = ::dlopen("liblumitra.so", RTLD_NOW | RTLD_NOLOAD);
+    void* self = ::dlopen("liblumitra.so.1", RTLD_NOW | RTLD_NOLOAD);
     ASSERT_NE(self, nullptr);
     for (const auto& name : exports) EXPECT_NE(::dlsym(self, name.c_str()), nullptr) << name;
     EXPECT_EQ(::dlsym(self, "_ZN7lumitra6optics20WavelengthToPositionEd"), nullptr);

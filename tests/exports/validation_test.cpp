@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "lumitra/lumitra.h"
+#if !defined(_WIN32)
+#include "lumitra/lumitra_rules.h"
+#endif
 #include "support/test_support.h"
 
 namespace {
@@ -32,6 +35,11 @@ TEST(Validation, EveryExportRefusesWhatItValidates) {
     SplineRequest* noRequest = nullptr;
     std::string caption = "old";
     LambdaList lambdas{};
+#if !defined(_WIN32)
+    LumitraLineSearch searches[LUMITRA_MAX_LINE_SEARCHES] = {};
+    std::vector<double> data(32832, 7.0);
+    const double* inputs[3] = {d, d, d};
+#endif
     struct Case {
         const char* what;
         std::function<int32_t()> call;
@@ -66,6 +74,21 @@ TEST(Validation, EveryExportRefusesWhatItValidates) {
         {"base of peak 0", [&] { return Lumitra_GetBasePeaks(peaks.data(), 0, &i1, &i2); }, E_INVALIDARG},
         {"base times of peak 2 of 1", [&] { return Lumitra_GetBaseTimes(peaks.data(), 2, &i1, &i2); }, E_INVALIDARG},
         {"caption of list kind 3", [&] { return Lumitra_GetStringLambdaMinMax(3, caption, &lambdas, 2); }, E_INVALIDARG},
+#if !defined(_WIN32)
+        {"limits nowhere", [&] { return LumitraInfo_GetLimits(nullptr); }, E_INVALIDARG},
+        {"decoding without slope", [&] { return LumitraModel_Decode(&record, nullptr, &d1, &d2); }, E_INVALIDARG},
+        {"positions of -1 wavelengths", [&] { return LumitraModel_PositionsOf(&record, d, -1, &d1); }, E_INVALIDARG},
+        {"wavelengths without record", [&] { return LumitraModel_WavelengthsAt(nullptr, d, 1, &d1); }, E_INVALIDARG},
+        {"nominal positions nowhere", [&] { return LumitraModel_NominalPositions(d, 1, nullptr); }, E_INVALIDARG},
+        {"range test without high", [&] { return LumitraModel_RangeTest(&record, &d1, nullptr); }, E_INVALIDARG},
+        {"searches of operation 5", [&] { return LumitraRules_DescribeSearches(5, &record, inputs, searches, 8, &i1); }, E_INVALIDARG},
+        {"six searches in room for five", [&] { return LumitraRules_DescribeSearches(4, &record, inputs, searches, 5, &i1); }, E_INVALIDARG},
+        {"calibration searches without data", [&] { return LumitraRules_DescribeSearches(2, &record, nullptr, searches, 8, &i1); }, E_INVALIDARG},
+        {"searches without record", [&] { return LumitraRules_DescribeSearches(3, nullptr, nullptr, searches, 8, &i1); }, E_INVALIDARG},
+        {"data of 2 samples per element", [&] { return LumitraRules_SearchedData(d, 2, 0, data.data(), 32832, &i1); }, E_INVALIDARG},
+        {"fine data in room for less", [&] { return LumitraRules_SearchedData(d, 64, 0, data.data(), 32831, &i1); }, E_INVALIDARG},
+        {"data of a negative filter", [&] { return LumitraRules_SearchedData(d, 1, -1, data.data(), 512, &i1); }, E_INVALIDARG},
+#endif
     };
     for (const auto& c : cases) {
         lumitra::test::AllocationBalance balance;
@@ -76,6 +99,9 @@ TEST(Validation, EveryExportRefusesWhatItValidates) {
     EXPECT_TRUE(table == nullptr && i1 == 7 && i2 == 7 && u1 == 7 && u2 == 7 && u3 == 7 && d1 == 7 && d2 == 7);
     EXPECT_TRUE(out.position1 == record.position1 && out.position2 == record.position2);
     EXPECT_TRUE(result.lineCount == 0 && list.lines[0].passed == 0 && caption.empty());
+#if !defined(_WIN32)
+    EXPECT_TRUE(searches[0].foundSample == 0 && data == std::vector<double>(32832, 7.0));
+#endif
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 // are printed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -60,7 +61,8 @@ TEST(AllocationSweep, EveryExportCall) {
                                                         : SweepAllocationFailures(call, check);
         points[c.exportName].append(" ").append(std::to_string(n));
     }
-    EXPECT_EQ(points.size(), 24u);
+    EXPECT_EQ(std::count_if(points.begin(), points.end(), [](const auto& p) { return p.first.rfind("Lumitra_", 0) == 0; }),
+              24);
     std::printf("allocation failure points per export and call\n");
     for (const auto& [name, each] : points) std::printf("  %-44s%s\n", name.c_str(), each.c_str());
 }

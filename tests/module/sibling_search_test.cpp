@@ -26,17 +26,15 @@ int32_t NoSpectrum(ISpectrumSource*, int32_t, double**, int32_t*, int32_t**, int
 }
 
 TEST(SiblingSearch, PlantedInTheWorkingDirectoryNeverLoaded) {
-    // This program lives in a folder of its own below bin/, away from the
-    // stand-ins that the other suites keep beside the library.
-    const fs::path bin = fs::canonical("/proc/self/exe").parent_path().parent_path();
+    const fs::path standIns = LUMITRA_STANDINS;
     const fs::path root = fs::temp_directory_path() / ("lumitra-siblings-" + std::to_string(::getpid()));
     const fs::path folder = root / "lib", work = root / "work";
     fs::remove_all(root);
     fs::create_directories(folder);
     fs::create_directories(work);
-    fs::copy_file(bin / "liblumitra.so", folder / "liblumitra.so");
-    fs::copy_file(bin / "refine_standin.so", work / "libkestrona.so");
-    fs::copy_file(bin / "libvarnex2.so", work / "libvarnex2.so");
+    fs::copy_file(LUMITRA_LIBRARY, folder / "liblumitra.so");
+    fs::copy_file(standIns / "refine_standin.so", work / "libkestrona.so");
+    fs::copy_file(standIns / "libvarnex2.so", work / "libvarnex2.so");
     ASSERT_EQ(::chdir(work.c_str()), 0);
 
     void* library = ::dlopen((folder / "liblumitra.so").c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -1,12 +1,12 @@
-#include "calibration/fine_grid.h"
+#include "numeric/fine_grid.h"
 
 #include <cstddef>
 
-#include "lumitra/lumitra.h"
 #include "module/task_array.h"
+#include "numeric/spline_interpolation.h"
 #include "numeric/truncation.h"
 
-namespace lumitra::calibration {
+namespace lumitra::numeric {
 
 std::int32_t ResampleToFineGrid(std::int16_t count, const double* spectrum, double* fine) {
     using module::TaskArray;
@@ -24,7 +24,7 @@ std::int32_t ResampleToFineGrid(std::int16_t count, const double* spectrum, doub
 
     for (std::int32_t i = 0; i < count; ++i) {
         knotX[static_cast<std::size_t>(i)] = i + 1;
-        knotY[static_cast<std::size_t>(i)] = numeric::TruncateToInt32(spectrum[i] * 1000.0);
+        knotY[static_cast<std::size_t>(i)] = TruncateToInt32(spectrum[i] * kFineScale);
     }
 
     SplineRequest request{};
@@ -37,11 +37,11 @@ std::int32_t ResampleToFineGrid(std::int16_t count, const double* spectrum, doub
     request.endX = count;
     request.outCount = count * kFineSteps + 1;
     request.subSteps = kFineSteps;
-    const std::int32_t status = Lumitra_SplineInterpolation(&request);
+    const std::int32_t status = SplineInterpolation(request);
     if (status != S_OK) return status;
 
-    for (std::size_t k = 0; k < slots; ++k) fine[k] = outY[k] / 1000.0;
+    for (std::size_t k = 0; k < slots; ++k) fine[k] = outY[k] / kFineScale;
     return S_OK;
 }
 
-}  // namespace lumitra::calibration
+}  // namespace lumitra::numeric
