@@ -15,7 +15,7 @@ native_packages=(cmake make g++ pkg-config googletest libbenchmark-dev
 # and renders a qualification report in headless Chromium.
 all_packages=("${native_packages[@]}" gcc-multilib g++-multilib g++-mingw-w64-i686
               g++-mingw-w64-x86-64 mingw-w64 qemu-user clang libclang-rt-14-dev valgrind
-              python3-venv python3-pip python3-setuptools chromium)
+              python3-venv python3-pip python3-setuptools chromium poppler-utils)
 wine_packages=(wine wine32:i386 wine64)
 
 packages=("${all_packages[@]}")

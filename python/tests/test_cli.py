@@ -135,7 +135,7 @@ BAD_INPUTS = [
     ("complex spectrum", None, 2, "complex numbers; expected real numbers", lambda s: check_holmium(RT, s["d2"] + 1j)),
     ("text spectrum", None, 2, "text, not a series of numbers", lambda s: check_holmium(RT, "d2.csv")),
     ("complex tolerance", None, 2, "is not a number", lambda s: check_holmium(RT, s["d2"], tolerance=1j)),
-    ("wide slit without a record", "wide-slit d2.csv", 2, "required: --record", None),
+    ("wide slit without a record", "wide-slit d2.csv", 2, "one of the arguments --record --record-from is required", None),
     ("uncalibrated record for the wide slit", None, 2, "is uncalibrated", lambda s: calibrate_wide_slit(None, s["d2"])),
     ("default record for element lamp values", "lamp d2 d2.csv --record 0 0 0 0", 0, "deuterium lamp", None),
     ("no record for element lamp values", "lamp d2 d2.csv", 2, "give the detector's record (or 0 0 0 0", None),

@@ -12,7 +12,6 @@ from pathlib import Path
 import jinja2
 
 from ..api.records import CalibrationRecord
-from . import formatting
 from .drift import band, drifts, earliest_forecast, since_calibration
 from .history import is_calibration, read_runs
 
@@ -53,7 +52,7 @@ def history_view(path, detector: str | None = None, since: str | None = None):
         drift = item["drift_nm_per_30_days"]
         rows.append(f"  {item['detector'] or '-':<14} {item['reference_nm']:>6.1f} nm  "
                     + (f"{drift:+.3f} +/- {item['standard_error']:.3f}"
-                       if drift is not None else formatting.NOT_MEASURED)
+                       if drift is not None else "no drift fitted")
                     + f"  over {item['runs']} runs; {item['crossing']}")
     text = "\n".join(rows if runs else ["no runs logged" + (" for that selection" if
                                                            detector or since else "")])

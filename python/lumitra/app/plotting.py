@@ -204,9 +204,11 @@ def table_figure(table: np.ndarray, title: str) -> Figure:
 
 
 def history_figure(runs: Sequence[dict], drifts: Sequence[dict]) -> Figure:
-    """Each line's deviation over time with its tolerance band, and the
-    fitted drift since the last calibration."""
+    """Each line's deviation over time with its tolerance band, failed runs
+    marked, and the fitted drift since the last calibration carried on to its
+    forecast date with the band of its standard uncertainty."""
     from datetime import datetime, timezone
+    from .drift import band
     references = sorted({line["reference_nm"] for run in runs for line in run["lines"]})
     if not references:
         raise ValueError("the history holds no line to draw")
@@ -218,36 +220,47 @@ def history_figure(runs: Sequence[dict], drifts: Sequence[dict]) -> Figure:
 
     for ax, reference in zip(axes, references):
         for detector in sorted({run["detector"] for run in runs}):
-            points = [(date(run["epoch"]), line["deviation_nm"], line["tolerance_nm"])
+            points = [(date(run["epoch"]), line["deviation_nm"], line["tolerance_nm"],
+                       line["passed"])
                       for run in runs if run["detector"] == detector for line in run["lines"]
                       if line["reference_nm"] == reference and line["deviation_nm"] is not None]
             if not points:
                 continue
-            times, deviations, tolerances = zip(*points)
+            times, deviations, tolerances, passed = zip(*points)
             ax.plot(times, deviations, "o-", ms=3, lw=0.8, label=detector or "(no detector)")
+            failed = [(t, d) for t, d, ok in zip(times, deviations, passed) if not ok]
+            if failed:
+                ax.plot(*zip(*failed), "x", color="tab:red", ms=7, mew=1.5, label="failed")
             tolerance = tolerances[-1]
             ax.axhspan(-tolerance, tolerance, color="tab:green", alpha=0.06)
             for level in (-tolerance, tolerance):
                 ax.axhline(level, color="tab:green", lw=0.8, ls="--")
         for item in drifts:
-            if item["reference_nm"] != reference or item["drift_nm_per_30_days"] is None:
+            if item["reference_nm"] != reference or not item.get("fit"):
                 continue
-            own = [run for run in runs if run["detector"] == item["detector"]
+            fit = item["fit"]
+            own = [run["epoch"] for run in runs if run["detector"] == item["detector"]
                    and run["time"] >= item["since"]]
-            epochs = np.array([run["epoch"] for run in own])
-            values = [line["deviation_nm"] for run in own for line in run["lines"]
-                      if line["reference_nm"] == reference]
-            if len(values) == len(epochs) and len(values) >= 3:
-                days = (epochs - epochs[0]) / 86400.0
-                slope, intercept = np.polyfit(days, values, 1)
-                ax.plot([date(e) for e in epochs], intercept + slope * days, color="tab:red",
-                        lw=1.0, label=f"drift {item['drift_nm_per_30_days']:+.3f} nm/30 d")
+            end = max(own)
+            if item["leaves_tolerance"]:
+                end = max(end, datetime.fromisoformat(item["leaves_tolerance"]).replace(
+                    tzinfo=timezone.utc).timestamp())
+            epochs = np.linspace(fit["start_epoch"], end, 60)
+            value, spread = band(fit, epochs)
+            dates = [date(e) for e in epochs]
+            label = f"drift {item['drift_nm_per_30_days']:+.3f} nm/30 d"
+            if item["leaves_tolerance"]:
+                label += (f", leaves {item['leaves_tolerance']} +/- "
+                          f"{item['leaves_tolerance_uncertainty_days']:.0f} d")
+            ax.plot(dates, value, color="tab:red", lw=1.0, label=label)
+            ax.fill_between(dates, value - spread, value + spread, color="tab:red", alpha=0.12)
         ax.axhline(0.0, color="black", lw=0.5)
         ax.set_ylabel(f"{reference:.1f} nm\ndeviation (nm)", fontsize=8)
         ax.tick_params(labelsize=7)
         ax.legend(fontsize=7, loc="upper left")
     axes[-1].set_xlabel("date (UTC)", fontsize=8)
-    figure.suptitle("Deviation of each line over time (band: tolerance)", fontsize=10)
+    figure.suptitle("Deviation of each line over time (band: tolerance; red: fitted drift and "
+                    "its uncertainty)", fontsize=10)
     figure.autofmt_xdate()
     figure.tight_layout()
     return figure
