@@ -66,7 +66,7 @@ def fit_drift(epochs, deviations, tolerance: float) -> dict:
     result["leaves_tolerance"] = when.date().isoformat()
     result["leaves_tolerance_uncertainty_days"] = round(uncertainty, 1)
     result["crossing"] = (f"reaches {math.copysign(tolerance, slope):+.2f} nm on {when.date()} "
-                          f"+/- {uncertainty:.0f} days")
+                          f"+/- {uncertainty:.1f} days")
     return result
 
 

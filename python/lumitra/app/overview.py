@@ -208,7 +208,7 @@ def fleet_rows(runs: list[dict]) -> list[dict]:
                        for item in items],
             "forecast": first["leaves_tolerance"] if first else "",
             "forecast_text": (f"{first['leaves_tolerance']} ± "
-                              f"{first['leaves_tolerance_uncertainty_days']:.0f} d "
+                              f"{first['leaves_tolerance_uncertainty_days']:.1f} d "
                               f"({first['reference_nm']:.1f} nm)") if first else "none",
             "plot": _sparkline(since_calibration(own) or own, items),
         })

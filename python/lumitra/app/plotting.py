@@ -210,10 +210,13 @@ def history_figure(runs: Sequence[dict], drifts: Sequence[dict]) -> Figure:
     from datetime import datetime, timezone
     from .drift import band
     references = sorted({line["reference_nm"] for run in runs for line in run["lines"]})
-    if not references:
-        raise ValueError("the history holds no line to draw")
-    figure = Figure(figsize=(10, 2.2 * len(references) + 0.8))
-    axes = figure.subplots(len(references), 1, squeeze=False, sharex=True)[:, 0]
+    lamps = sorted({run["details"]["lamp"]["lamp"] for run in runs
+                    if run["command"] == "lamp" and "lamp" in run["details"]})
+    if not references and not lamps:
+        raise ValueError("the history holds no line and no lamp test to draw")
+    panels = len(references) + len(lamps)
+    figure = Figure(figsize=(10, 2.2 * panels + 0.8))
+    axes = figure.subplots(panels, 1, squeeze=False, sharex=True)[:, 0]
 
     def date(epoch):
         return datetime.fromtimestamp(epoch, timezone.utc)
@@ -258,9 +261,25 @@ def history_figure(runs: Sequence[dict], drifts: Sequence[dict]) -> Figure:
         ax.set_ylabel(f"{reference:.1f} nm\ndeviation (nm)", fontsize=8)
         ax.tick_params(labelsize=7)
         ax.legend(fontsize=7, loc="upper left")
+    for ax, lamp in zip(axes[len(references):], lamps):
+        for detector in sorted({run["detector"] for run in runs}):
+            tests = [(date(run["epoch"]), run["details"]["lamp"]) for run in runs
+                     if run["detector"] == detector and run["command"] == "lamp"
+                     and run["details"].get("lamp", {}).get("lamp") == lamp]
+            for key, style in (("reference_value", "o-"), ("maximum", "s--")):
+                points = [(t, values[key]) for t, values in tests if values[key] is not None]
+                if points:
+                    name = (f"at {tests[0][1]['reference_wavelength_nm']:g} nm"
+                            if key == "reference_value" else "band maximum")
+                    ax.plot(*zip(*points), style, ms=3, lw=0.8,
+                            label=f"{detector or '(no detector)'}: {name}")
+        ax.set_ylabel(f"{'deuterium' if lamp == 'd2' else 'tungsten'} lamp\nintensity",
+                      fontsize=8)
+        ax.tick_params(labelsize=7)
+        ax.legend(fontsize=7, loc="upper left")
     axes[-1].set_xlabel("date (UTC)", fontsize=8)
     figure.suptitle("Deviation of each line over time (band: tolerance; red: fitted drift and "
-                    "its uncertainty)", fontsize=10)
+                    "its uncertainty) and lamp intensities", fontsize=10)
     figure.autofmt_xdate()
     figure.tight_layout()
     return figure
