@@ -79,6 +79,23 @@ def _check_spectra(pairs):
     return out
 
 
+def _lamp_check(kind: str, operation: int, spectra_names, export: str, arguments, record,
+                tolerance, pairs) -> CheckResult:
+    """The deuterium/holmium or deuterium/mercury check: the inputs checked,
+    each search judged, the export called with the arrays arguments(spectra)
+    puts in its order, and the lines read back."""
+    record = inputs.record(record)
+    tolerance = inputs.tolerance(tolerance)
+    spectra = _check_spectra(pairs)
+    judged = evidence.judge_searches(operation, record, [s[0] for s in spectra],
+                                     [s[2] for s in spectra])
+    raw_record = record.to_native()
+    result = _blank_result()
+    native.library().function(export)(0, tolerance, byref(raw_record),
+                                      *map(buffers.doubles, arguments(spectra)), byref(result))
+    return CheckResult(kind, record, tolerance, _lines(result, spectra_names, judged, record))
+
+
 def check_holmium(record, d2, holmium=None, d2_background=None,
                   holmium_background=None, tolerance: float = DEFAULT_TOLERANCE) -> CheckResult:
     """Deuterium lines 486.0 and 656.1 nm in d2 and, given a holmium trace (in
@@ -89,21 +106,12 @@ def check_holmium(record, d2, holmium=None, d2_background=None,
     lumitra.api.evidence) fails, with the reason in its ``problem``. Raises
     InputError (a ValueError) for a record off the array, a tolerance outside
     0..3 nm, or spectra that are not 512 finite numbers."""
-    record = inputs.record(record)
-    tolerance = inputs.tolerance(tolerance)
-    spectra = _check_spectra([
-        (d2, "deuterium spectrum", d2_background, "deuterium background"),
-        (holmium, "holmium spectrum", holmium_background, "holmium background")])
-    judged = evidence.judge_searches(rules.HOLMIUM_CHECK, record, [s[0] for s in spectra],
-                                     [s[2] for s in spectra])
-    (_, _, s_d2, b_d2), (_, _, s_ho, b_ho) = spectra
-    raw_record = record.to_native()
-    result = _blank_result()
-    native.library().Lumitra_DoWavelengthCheckD2Ho(
-        0, tolerance, byref(raw_record), buffers.doubles(b_d2), buffers.doubles(s_d2),
-        buffers.doubles(b_ho), buffers.doubles(s_ho), byref(result))
-    return CheckResult("deuterium/holmium", record, tolerance,
-                       _lines(result, HOLMIUM_SPECTRA, judged, record))
+    return _lamp_check(
+        "deuterium/holmium", rules.HOLMIUM_CHECK, HOLMIUM_SPECTRA,
+        "Lumitra_DoWavelengthCheckD2Ho",
+        lambda s: (s[0][3], s[0][2], s[1][3], s[1][2]), record, tolerance,
+        [(d2, "deuterium spectrum", d2_background, "deuterium background"),
+         (holmium, "holmium spectrum", holmium_background, "holmium background")])
 
 
 def check_mercury(record, d2, hg1, hg2, background=None,
@@ -111,21 +119,13 @@ def check_mercury(record, d2, hg1, hg2, background=None,
     """Deuterium lines in d2, the 253.7 nm mercury line in hg1 and the 404.7,
     435.8 and 546.1 nm lines in hg2; background is subtracted from all three.
     Lines not shown fail, and InputError is raised, as by check_holmium."""
-    record = inputs.record(record)
-    tolerance = inputs.tolerance(tolerance)
-    spectra = _check_spectra([(d2, "deuterium spectrum", background, "background"),
-                              (hg1, "first mercury spectrum", background, "background"),
-                              (hg2, "second mercury spectrum", background, "background")])
-    judged = evidence.judge_searches(rules.MERCURY_CHECK, record, [s[0] for s in spectra],
-                                     [s[2] for s in spectra])
-    (_, _, s_d2, s_bg), (_, _, s_hg1, _), (_, _, s_hg2, _) = spectra
-    raw_record = record.to_native()
-    result = _blank_result()
-    native.library().Lumitra_DoWavelengthCheckD2Hg(
-        0, tolerance, byref(raw_record), buffers.doubles(s_bg), buffers.doubles(s_d2),
-        buffers.doubles(s_hg1), buffers.doubles(s_hg2), byref(result))
-    return CheckResult("deuterium/mercury", record, tolerance,
-                       _lines(result, MERCURY_SPECTRA, judged, record))
+    return _lamp_check(
+        "deuterium/mercury", rules.MERCURY_CHECK, MERCURY_SPECTRA,
+        "Lumitra_DoWavelengthCheckD2Hg",
+        lambda s: (s[0][3], s[0][2], s[1][2], s[2][2]), record, tolerance,
+        [(d2, "deuterium spectrum", background, "background"),
+         (hg1, "first mercury spectrum", background, "background"),
+         (hg2, "second mercury spectrum", background, "background")])
 
 
 def _hundredths(nm: float) -> int:
