@@ -2,15 +2,18 @@
 
 from __future__ import annotations
 
+import functools
 import math
 from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Sequence
 
+import matplotlib
 import numpy as np
 from matplotlib.backends.backend_agg import FigureCanvasAgg
 from matplotlib.figure import Figure
 
+from ..api import rules
 from ..api.records import CheckResult
 
 LAMP_COLOURS = {"deuterium": "tab:blue", "holmium": "tab:purple", "mercury 1": "tab:green",
@@ -31,6 +34,18 @@ class Panel:
 
 
 FORMATS = (".png", ".svg", ".pdf")
+# The type sizes of every figure, set once.
+STYLE = {"font.size": 8, "axes.titlesize": 9, "axes.labelsize": 8, "xtick.labelsize": 7,
+         "ytick.labelsize": 7, "legend.fontsize": 7, "figure.titlesize": 10}
+
+
+def _styled(draw):
+    """Draws a figure in this module's style."""
+    @functools.wraps(draw)
+    def styled(*args, **kwargs):
+        with matplotlib.rc_context(STYLE):
+            return draw(*args, **kwargs)
+    return styled
 
 
 def figure_path(path: str | Path) -> Path:
@@ -69,22 +84,22 @@ def _draw_panel(ax, panel: Panel) -> None:
             continue
         ax.axvline(wavelength, color="tab:red", lw=0.8, ls="--")
         ax.annotate(label, (wavelength, top), xytext=(2, -2), textcoords="offset points",
-                    rotation=90, va="top", ha="left", fontsize=7, color="tab:red",
+                    rotation=90, va="top", ha="left", color="tab:red",
                     bbox=dict(boxstyle="square,pad=0.1", fc="white", ec="none", alpha=0.8))
-    ax.set_title(panel.title, fontsize=9)
-    ax.set_xlabel("wavelength (nm)", fontsize=8)
-    ax.set_ylabel(panel.ylabel, fontsize=8)
-    ax.tick_params(labelsize=7)
+    ax.set_title(panel.title)
+    ax.set_xlabel("wavelength (nm)")
+    ax.set_ylabel(panel.ylabel)
     if len(panel.series) > 1:
-        ax.legend(fontsize=7, loc="upper right")
+        ax.legend(loc="upper right")
 
 
+@_styled
 def spectra_figure(title: str, panels: Sequence[Panel]) -> Figure:
     figure = Figure(figsize=(10, 3.2 * len(panels)))
     axes = figure.subplots(len(panels), 1, squeeze=False)[:, 0]
     for ax, panel in zip(axes, panels):
         _draw_panel(ax, panel)
-    figure.suptitle(title, fontsize=10)
+    figure.suptitle(title)
     figure.tight_layout()
     return figure
 
@@ -103,8 +118,8 @@ def check_marks(result: CheckResult, spectra: Sequence[str]) -> list[tuple[float
 def _deviation_panel(ax, results: Sequence[CheckResult], tolerance: float, title: str) -> None:
     if not results:
         ax.text(0.5, 0.5, "the checks could not run", ha="center", va="center",
-                transform=ax.transAxes, fontsize=8)
-        ax.set_title(title, fontsize=9)
+                transform=ax.transAxes)
+        ax.set_title(title)
         return
     seen: dict[float, tuple[str, float, bool]] = {}
     for result in results:
@@ -124,21 +139,23 @@ def _deviation_panel(ax, results: Sequence[CheckResult], tolerance: float, title
     ax.set_ylim(-1.25 * largest, 1.25 * largest)
     for xi, d in zip(x, deviations):
         text = "n/a" if math.isnan(d) else f"{d:+.2f}"
-        ax.annotate(text, (xi, 0.0 if math.isnan(d) else d), ha="center", fontsize=7,
+        ax.annotate(text, (xi, 0.0 if math.isnan(d) else d), ha="center",
                     va="bottom" if (math.isnan(d) or d >= 0) else "top")
     ax.set_xticks(x)
-    ax.set_xticklabels([f"{r:.1f}\n{seen[r][0].split()[0]}" for r in references], fontsize=7)
-    ax.set_ylabel("deviation (nm)", fontsize=8)
-    ax.tick_params(axis="y", labelsize=7)
-    ax.set_title(title, fontsize=9)
+    ax.set_xticklabels([f"{r:.1f}\n{seen[r][0].split()[0]}" for r in references])
+    ax.set_ylabel("deviation (nm)")
+    ax.tick_params(axis="y")
+    ax.set_title(title)
 
 
+@_styled
 def demo_figure(outcome) -> Figure:
     """Lamp spectra on the new wavelength scale with the located lines, and the
     deviations before and after the calibration."""
     data = outcome.data
-    scale_after = outcome.table_after[:512] / 100.0
-    scale_before = outcome.table_before[:512] / 100.0
+    count = rules.limits().element_count
+    scale_after = outcome.table_after[:count] / 100.0
+    scale_before = outcome.table_before[:count] / 100.0
     ho_after, hg_after = outcome.after
     figure = Figure(figsize=(11, 11))
     grid = figure.add_gridspec(3, 2, height_ratios=[1.0, 1.0, 0.9])
@@ -155,9 +172,9 @@ def demo_figure(outcome) -> Figure:
     inset.plot(scale_after[window], d2[window], color="tab:blue", marker=".", ms=3, lw=0.8,
                label="new scale")
     inset.axvline(656.1, color="black", lw=0.8, ls=":")
-    inset.set_title("656.1 nm line", fontsize=7)
-    inset.tick_params(labelsize=6)
-    inset.legend(fontsize=6, loc="upper left")
+    inset.set_title("656.1 nm line")
+    inset.tick_params(labelsize="x-small")
+    inset.legend(fontsize="x-small", loc="upper left")
 
     ax = figure.add_subplot(grid[1, 0])
     _draw_panel(ax, Panel("Holmium filter trace", scale_after, [("holmium", data.holmium)],
@@ -181,28 +198,28 @@ def demo_figure(outcome) -> Figure:
         f"Simulated detector: shift {d.shift:+.2f} elements, dispersion "
         f"{d.slope_error * 100:+.2f} %, slit {d.slit:.1f} nm. New record {outcome.record}.\n"
         f"Within +/-{outcome.tolerance:.2f} nm: {before} of {total} line results before "
-        f"calibration, {after} of {total} after.", fontsize=10)
+        f"calibration, {after} of {total} after.")
     figure.tight_layout()
     return figure
 
 
+@_styled
 def table_figure(table: np.ndarray, title: str) -> Figure:
     figure = Figure(figsize=(9, 5))
     ax, ax2 = figure.subplots(2, 1, sharex=True, height_ratios=[2, 1])
-    elements = np.arange(1, 513)
-    nm = table[:512] / 100.0
+    elements = rules.limits().elements
+    nm = table[:elements.size] / 100.0
     ax.plot(elements, nm, lw=1.0)
-    ax.set_ylabel("wavelength (nm)", fontsize=8)
-    ax.set_title(title, fontsize=9)
+    ax.set_ylabel("wavelength (nm)")
+    ax.set_title(title)
     ax2.plot(elements[1:], np.diff(nm), lw=1.0, color="tab:orange")
-    ax2.set_ylabel("nm per element", fontsize=8)
-    ax2.set_xlabel("element", fontsize=8)
-    for a in (ax, ax2):
-        a.tick_params(labelsize=7)
+    ax2.set_ylabel("nm per element")
+    ax2.set_xlabel("element")
     figure.tight_layout()
     return figure
 
 
+@_styled
 def history_figure(runs: Sequence[dict], drifts: Sequence[dict]) -> Figure:
     """Each line's deviation over time with its tolerance band, failed runs
     marked, and the fitted drift since the last calibration carried on to its
@@ -258,9 +275,8 @@ def history_figure(runs: Sequence[dict], drifts: Sequence[dict]) -> Figure:
             ax.plot(dates, value, color="tab:red", lw=1.0, label=label)
             ax.fill_between(dates, value - spread, value + spread, color="tab:red", alpha=0.12)
         ax.axhline(0.0, color="black", lw=0.5)
-        ax.set_ylabel(f"{reference:.1f} nm\ndeviation (nm)", fontsize=8)
-        ax.tick_params(labelsize=7)
-        ax.legend(fontsize=7, loc="upper left")
+        ax.set_ylabel(f"{reference:.1f} nm\ndeviation (nm)")
+        ax.legend(loc="upper left")
     for ax, lamp in zip(axes[len(references):], lamps):
         for detector in sorted({run["detector"] for run in runs}):
             tests = [(date(run["epoch"]), run["details"]["lamp"]) for run in runs
@@ -273,13 +289,11 @@ def history_figure(runs: Sequence[dict], drifts: Sequence[dict]) -> Figure:
                             if key == "reference_value" else "band maximum")
                     ax.plot(*zip(*points), style, ms=3, lw=0.8,
                             label=f"{detector or '(no detector)'}: {name}")
-        ax.set_ylabel(f"{'deuterium' if lamp == 'd2' else 'tungsten'} lamp\nintensity",
-                      fontsize=8)
-        ax.tick_params(labelsize=7)
-        ax.legend(fontsize=7, loc="upper left")
-    axes[-1].set_xlabel("date (UTC)", fontsize=8)
+        ax.set_ylabel(f"{'deuterium' if lamp == 'd2' else 'tungsten'} lamp\nintensity")
+        ax.legend(loc="upper left")
+    axes[-1].set_xlabel("date (UTC)")
     figure.suptitle("Deviation of each line over time (band: tolerance; red: fitted drift and "
-                    "its uncertainty) and lamp intensities", fontsize=10)
+                    "its uncertainty) and lamp intensities")
     figure.autofmt_xdate()
     figure.tight_layout()
     return figure
