@@ -216,3 +216,26 @@ def test_the_fleet_page_of_twenty_detectors_sorts_by_forecast_and_loads_nothing(
     assert forecasts == sorted(forecasts) and forecasts[0] != "9999", forecasts
     drifting = [row.split('"')[0] for row in rows if 'data-forecast="9999"' not in row]
     assert {f"DAD-{k:02d}" for k in range(20) if k % 5 >= 3} <= set(drifting), drifting
+
+
+def test_the_drift_plot_carries_each_fit_to_its_forecast_and_marks_failed_runs(tmp_path):
+    from lumitra.app.plotting import history_figure
+    database = tmp_path / "h.db"
+    start = datetime(2024, 1, 1, tzinfo=timezone.utc)
+    for month, deviation in enumerate((0.1, 0.3, 0.5, 0.72, 0.9)):
+        _log(database, "DAD-3", start + timedelta(days=30 * month),
+             [_line(253.7, deviation, 1.2), _line(546.1, 1.5 if month == 2 else 0.05, 1.2)])
+    history.log_run(database, runs.Run(
+        "lamp", "lamp", CalibrationRecord(36080, 9545, 65610, 24704), (), (), "DAD-3", "", "",
+        start, runs.now(), details={"lamp": {"lamp": "d2", "reference_value": 9.0,
+                                             "maximum": 10.0, "reference_wavelength_nm": 230.0}}))
+    logged = history.read_runs(database)
+    items = overview.drifts(logged)
+    figure = history_figure(logged, items)
+    lines_axis, steady_axis, lamp_axis = figure.axes
+    forecast = next(i for i in items if i["reference_nm"] == 253.7)["leaves_tolerance"]
+    fitted = [line for line in lines_axis.get_lines() if line.get_label().startswith("drift")]
+    assert len(fitted) == 1 and fitted[0].get_xdata()[-1].date().isoformat() == forecast
+    assert not [line for line in lines_axis.get_lines() if line.get_label() == "failed"]
+    assert [line.get_label() for line in steady_axis.get_lines()].count("failed") == 1
+    assert "deuterium lamp" in lamp_axis.get_ylabel() and len(lamp_axis.get_lines()) == 2
