@@ -2,7 +2,6 @@
 what the library does with them, where the library comes from, and the wrappers under the
 leak check, which pass their arguments and read back every result."""
 
-import ctypes
 import math
 import os
 import re
@@ -258,6 +257,7 @@ def test_noise_and_evidence_judge_what_a_line_must_show():
         "the strongest feature there is a minimum")
     assert evidence.polarity_problem(np.array([-1.0, 3.0]), 3.0, True) is None
     assert evidence.polarity_problem(np.array([5.0, -9.0, 6.0, 4.0]), 6.0, False) is not None
+    assert evidence.polarity_problem(np.array([900.0, -1.0, 4.0]), 900.0, False) is None
     clipped = np.array([1.0, 5.0, 9.0, 9.0, 4.0])
     assert "elements 3..4" in evidence.saturation_problem(clipped, 1, 5)
     assert evidence.saturation_problem(clipped, 1, 2) is None

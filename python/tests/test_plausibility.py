@@ -32,7 +32,6 @@ def true_deviation(detector: Detector, record: CalibrationRecord, nm: float) -> 
 def test_an_honest_detector_gets_a_right_record_and_right_verdicts(detector):
     data = detector.measure_all()
     true1, true2 = true_record_positions(detector)
-    truth = CalibrationRecord(36080, round(true1 * 64), 65610, round(true2 * 64))
     try:
         record = calibrate(data.d2, data.holmium, dark1=data.dark)
     except CalibrationRangeError as error:  # the library's rule, on a record that is right

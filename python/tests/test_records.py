@@ -7,6 +7,7 @@ import csv
 import hashlib
 import io
 import json
+import os
 import shutil
 import sqlite3
 import subprocess
@@ -33,7 +34,7 @@ LOGGED = [
     ("calibrate d2.csv holmium.csv --dark1 dark.csv --record 36080 9500 65610 24660", "calibrate",
      lambda run: run["details"]["old_record"]["position2"] == 24660 and run["record"][
          "position2"] == 24704 and [line["reference_nm"] for line in run["lines"]] == [486.0, 656.1]),
-    (f"wide-slit d2.csv --record-from h.db", "wide-slit",
+    ("wide-slit d2.csv --record-from h.db", "wide-slit",
      lambda run: run["details"]["old_record"]["position2"] == 24704 and run["passed"]),
     (f"check-hg --record-from h.db {HG}", "check-hg",
      lambda run: run["passed"] and run["ph_eur"] == "met" and len(run["lines"]) == 6),
@@ -41,7 +42,7 @@ LOGGED = [
      lambda run: run["passed"] and run["ph_eur"] == "not assessed"),
     (f"check-user {R} dark.csv hg2.csv --line 546.1:2:0.5", "check-user",
      lambda run: run["lines"][0]["reference_nm"] == 546.1),
-    (f"lamp d2 d2.csv --record-from h.db", "lamp",
+    ("lamp d2 d2.csv --record-from h.db", "lamp",
      lambda run: 200 < run["details"]["lamp"]["maximum_wavelength_nm"] < 230),
     ("demo --no-plot", "demo", lambda run: run["passed"] and len(run["lines"]) == 10),
 ]
@@ -72,6 +73,23 @@ def test_every_command_logs_its_run_and_writes_its_report(lab, lumitra_cli):
     status, _, err = lumitra_cli("check-hg", "--record-from", "h.db", "--detector", "DAD-9",
                                  *HG.split(), cwd=lab)
     assert status == 2 and "no calibration of detector 'DAD-9' is logged" in err
+    status, _, err = lumitra_cli("check-hg", "--record-from", "h.db", *WHO.split(), "--time",
+                                 "2020-01-01T00:00:00Z", *HG.split(), cwd=lab)
+    assert status == 2 and "is logged up to 2020-01-01T00:00:00+00:00" in err
+    assert oct((lab / "run1.html").stat().st_mode & 0o777) == oct(0o666 & ~_umask())
+    with sqlite3.connect(lab / "h.db") as db:  # a forged record
+        db.execute("UPDATE runs SET position2 = 24800 WHERE id = 2")
+    status, _, err = lumitra_cli("check-hg", "--record-from", "h.db", *WHO.split(), *HG.split(),
+                                 cwd=lab)
+    assert status == 2 and "the audit trail is broken (run 2 was edited" in err
+    assert "audit trail       BROKEN (run 2 was edited" in lumitra_cli(
+        "detector", "h.db", "DAD-1", cwd=lab)[1]
+
+
+def _umask():
+    mask = os.umask(0)
+    os.umask(mask)
+    return mask
 
 
 def _log(database, detector, when, lines, command="check-hg", record=(36080, 9545, 65610, 24704)):
@@ -95,6 +113,9 @@ TAMPERING = [
      ["run 2 was edited"]),
     ("a run deleted", "DELETE FROM lines WHERE run_id = 2; DELETE FROM runs WHERE id = 2",
      ["run 3 does not follow run 1"]),
+    ("the last run deleted", "DELETE FROM lines WHERE run_id = 5; DELETE FROM runs WHERE id = 5",
+     ["the trail ends at 4 runs (run 4) but was left at 5"]),
+    ("every run deleted", "DELETE FROM lines; DELETE FROM runs", ["the trail ends at 0 runs"]),
     ("a run inserted", "INSERT INTO runs SELECT 6, time, epoch, command, title, detector, "
      "operator, note, wavelength1, position1, wavelength2, position2, passed, parameters, "
      "package_version, library_version, library_sha256, entered, ph_eur, details, report_path, "
@@ -141,13 +162,14 @@ def test_a_reviewer_reads_a_history_without_write_access(tmp_path, lumitra_cli):
 
 def test_the_csv_export_has_one_row_per_line_and_its_documented_columns(lab, lumitra_cli):
     for args in (f"check-hg {R} {HG}", f"check-ho {R} --d2 d2.csv --d2-dark dark.csv"):
-        assert lumitra_cli(*args.split(), "--log", "h.db", cwd=lab)[0] == 0
+        assert lumitra_cli(*args.split(), "--log", "h.db", "--operator", "=1+1", cwd=lab)[0] == 0
     assert lumitra_cli("history", "h.db", "--csv", "lines.csv", cwd=lab)[0] == 0
     rows = list(csv.DictReader(io.StringIO((lab / "lines.csv").read_text())))
     assert tuple(rows[0]) == overview.CSV_COLUMNS and len(rows) == 8
     readme = (SHIFTED.parents[1] / "README.md").read_text()
     assert all(f"`{column}`" in readme for column in overview.CSV_COLUMNS)
     assert {row["ph_eur_range"] for row in rows} == {"ultraviolet", "visible"}
+    assert {row["operator"] for row in rows} == {"'=1+1"}  # shown, never run as a formula
     assert all(float(row["deviation_nm"]) == pytest.approx(
         float(row["measured_nm"]) - float(row["reference_nm"]), abs=1e-9) for row in rows)
 

@@ -40,6 +40,8 @@ def _lines(result: native.WavelengthCheckResult, spectra, judged,
     disagrees with the others on the record's error (see evidence), fails
     with the reason instead of the library's number."""
     problems = {round(item.search.reference, 2): item.problem for item in judged}
+    problems.update({round(reference, 2): why
+                     for reference, why in evidence.lost_problems(judged).items()})
     lines = []
     for i in range(result.lineCount):
         if result.withinTolerance[i] == _NOT_EVALUATED:
@@ -55,8 +57,10 @@ def _lines(result: native.WavelengthCheckResult, spectra, judged,
             deviation=_measured(result.deviation[i]),
             width=_measured(result.lineWidth[i]) if measured is not None else None,
             passed=result.withinTolerance[i] == 1, spectrum=spectra[i]))
-    disagreeing = evidence.consistency_problems(record, [line.reference for line in lines],
-                                                [line.measured for line in lines])
+    half_widths = {round(item.search.reference, 2): item.half_width for item in judged}
+    disagreeing = evidence.consistency_problems(
+        record, [line.reference for line in lines], [line.measured for line in lines],
+        [half_widths.get(round(line.reference, 2), float("inf")) for line in lines])
     return tuple(line if problem is None else CheckLine(line.reference, None, None, None, False,
                                                         line.spectrum, problem)
                  for line, problem in zip(lines, disagreeing))
@@ -182,11 +186,18 @@ def check_user(record, first, second, lines, display: bool = False,
         1 if display else 0, byref(raw_record), buffers.doubles(s_first),
         buffers.doubles(s_second), byref(raw))
     # A line found on the very edge of its window lies beyond it.
+    slots = list(raw.lines)[:len(lines)]
     problems = [problem if problem is not None or slot.foundWavelength not in (
         slot.targetWavelength - slot.halfWindow, slot.targetWavelength + slot.halfWindow)
         else f"found on the edge of its window, at {slot.foundWavelength / 100:.2f} nm: the "
              f"{'valley' if slot.findMinimum else 'line'} lies beyond it"
-        for slot, problem in zip(list(raw.lines)[:len(lines)], problems)]
+        for slot, problem in zip(slots, problems)]
+    if not display:  # lines on the record's scale must agree on its error
+        disagreeing = evidence.consistency_problems(
+            record, [slot.targetWavelength / 100.0 for slot in slots],
+            [None if problem else slot.foundWavelength / 100.0
+             for slot, problem in zip(slots, problems)])
+        problems = [problem or other for problem, other in zip(problems, disagreeing)]
     # The library reports target - found; results here say found - target.
     return [UserLineResult(target=slot.targetWavelength / 100.0,
                            found=None if problem else slot.foundWavelength / 100.0,
@@ -215,9 +226,13 @@ def _user_line_problems(record, first, second, lines, display: bool,
         if inside.size == 0:
             inside = np.array([int(np.argmin(np.abs(x - line.target)))])
         found = int(inside[0] + np.argmax(y[inside]))
-        problem = evidence.judge_extreme(y, int(inside[0]), int(inside[-1]), found, sigma=sigma,
-                                         span=limits.baseline_elements, quantum=1.0,
-                                         valley=line.valley)
+        # Elements (1-based) that reach into the window, for the full-scale test.
+        reach = (int(inside[0]), int(inside[-1]) + 2)
+        problem = (evidence.saturation_problem(second, *reach)
+                   or evidence.saturation_problem(first, *reach)
+                   or evidence.judge_extreme(y, int(inside[0]), int(inside[-1]), found,
+                                             sigma=sigma, span=limits.baseline_elements,
+                                             quantum=1.0, valley=line.valley))
         if problem is None and not lo <= x[found] <= hi:
             problem = f"the nearest extreme lies at {x[found]:.1f} nm, outside the window"
         kind = "valley" if line.valley else "line"

@@ -32,6 +32,7 @@ SIGNIFICANCE = 10.0
 # dispersion error. A line that disagrees with the others by more than this
 # (elements) is a neighbouring line or band taken for it.
 CONSISTENCY_ELEMENTS = 2.0
+BEYOND_WINDOW = "beyond the window"
 
 
 def noise(values: np.ndarray) -> float:
@@ -62,7 +63,7 @@ def judge_extreme(y: np.ndarray, first: int, last: int, found: int | None, *, si
     if (found == first and found > 0 and y[found - 1] >= top) or \
             (found == last and found + 1 < y.size and y[found + 1] >= top) or \
             found in (0, y.size - 1):
-        return (f"the values keep {'falling' if valley else 'rising'} beyond the window; the "
+        return (f"the values keep {'falling' if valley else 'rising'} {BEYOND_WINDOW}; the "
                 f"{kind} is not inside it: is the record right, or a spectrum and its dark "
                 "swapped?")
     base = max(y[max(found - span, 0):found + 1].min(), y[found:found + span + 1].min())
@@ -77,27 +78,38 @@ def judge_extreme(y: np.ndarray, first: int, last: int, found: int | None, *, si
 def polarity_problem(window: np.ndarray, top: float, filtered: bool) -> str | None:
     """A line is the strongest feature of its window, seen from the window's
     base: 0 in a filtered trace (the filter leaves no baseline), else the
-    mean of its end values. A deeper minimum means the data are upside down."""
-    middle = 0.0 if filtered else 0.5 * float(window[0] + window[-1])
+    lower of its end values (the other may lie on a line at the window's
+    edge). A deeper minimum means the data are upside down."""
+    middle = 0.0 if filtered else float(min(window[0], window[-1]))
     bottom = float(window.min())
     if middle - bottom > top - middle:
+        why = ("as a transmission trace (give the absorbance, in which the bands are maxima)"
+               if filtered else "as a spectrum with its dark swapped")
         return (f"the strongest feature there is a minimum ({bottom:.4g}, against a maximum "
-                f"of {top:.4g} about {middle:.4g}): the data are upside down, as a "
-                "transmission trace (give the absorbance, in which the bands are maxima) or "
-                "a spectrum with its dark swapped")
+                f"of {top:.4g} about {middle:.4g}): the data are upside down, {why}")
     return None
 
 
-def consistency_problems(record, references, measured) -> list[str | None]:
+def consistency_problems(record, references, measured,
+                         half_widths=None) -> list[str | None]:
     """For each line (reference and measured wavelength, None if not
-    measured), why it disagrees with the other lines on how far the record
-    is off, in elements (None when it agrees or nothing is to compare)."""
+    measured), why it cannot be its line (None when nothing says so): the
+    other lines put the record off by more than this line's window reaches
+    (half_widths, elements; the scale moves all lines alike), or they
+    disagree with it on how far the record is off."""
     offsets = [None if m is None else float(
         rules.positions_of(record, [m])[0] - rules.positions_of(record, [r])[0])
         for r, m in zip(references, measured)]
     problems = []
     for i, offset in enumerate(offsets):
         others = [o for j, o in enumerate(offsets) if j != i and o is not None]
+        if offset is not None and half_widths is not None and others:
+            far = max(others, key=abs)
+            if abs(far) > half_widths[i] + CONSISTENCY_ELEMENTS / 2:
+                problems.append(f"another line puts the record {far:+.1f} elements off, more "
+                                f"than this line's window of +/-{half_widths[i]:g} reaches: "
+                                "what its window holds cannot be shown to be this line")
+                continue
         if offset is None or not others or abs(offset - float(np.median(others))) \
                 <= CONSISTENCY_ELEMENTS:
             problems.append(None)
@@ -133,6 +145,30 @@ class Evidence:
     @property
     def shown(self) -> bool:
         return self.problem is None
+
+    @property
+    def beyond(self) -> bool:
+        """The line lies beyond its window: the record is off by more than it."""
+        return self.problem is not None and BEYOND_WINDOW in self.problem
+
+    @property
+    def half_width(self) -> float:
+        return (self.search.last_position - self.search.first_position) / 2
+
+
+def lost_problems(judged: list[Evidence]) -> dict[float, str]:
+    """When a line lies beyond its window, the record is off by more than that
+    window: whatever the narrower windows of the other lines hold cannot be
+    shown to be their lines. Reference: why, for each such line."""
+    lost = [item for item in judged if item.beyond]
+    if not lost:
+        return {}
+    widest = max(lost, key=lambda item: item.half_width)
+    return {item.search.reference: (
+        f"{widest.search.reference:g} nm lies beyond its window of +/-{widest.half_width:g} "
+        f"elements, so the record is off by more than this line's +/-{item.half_width:g}: "
+        "what its window holds cannot be shown to be this line")
+        for item in judged if item.shown and item.half_width < widest.half_width}
 
 
 def judge_searches(operation: int, record, differences, measured=None) -> list[Evidence]:

@@ -56,7 +56,7 @@ def wavelength(value, name: str = "wavelength") -> float:
 def tolerance(value, name: str = "tolerance") -> float:
     nm = finite(value, name)
     if not 0.0 < nm <= MAX_TOLERANCE_NM:
-        raise InputError(f"{name}: {nm:g} nm; the allowed deviation must lie above 0 and at "
+        raise InputError(f"{name}: {nm!r} nm; the allowed deviation must lie above 0 and at "
                          f"most {MAX_TOLERANCE_NM:g} nm (a line is searched only a few nm "
                          "either side of its place: a larger tolerance could never fail)")
     return nm

@@ -10,6 +10,7 @@ Exit status, decided in main() alone:
   4  the library (or a Python package lumitra needs) cannot be found, or the
      library lacks an export
   5  a fault of lumitra itself (one line; please report it)
+130  interrupted by Ctrl-C; nothing was written
 With --json every non-zero status also prints an object with "error",
 "message" and "exit_status" on standard output.
 """
@@ -31,6 +32,8 @@ from . import commands, spectra_io
 from .outputs import OutputError
 from .commands import (EXIT_FAULT, EXIT_INPUT, EXIT_LIBRARY, EXIT_NO_LIBRARY, EXIT_OK,
                        CommandLineError)
+
+EXIT_INTERRUPTED = 130  # Ctrl-C: the shell's status for SIGINT
 
 RECORD_HELP = ("calibration record W1 P1 W2 P2: the two reference wavelengths W1, W2 in "
                "0.01 nm and their positions P1, P2 in 1/64 element (element e is 64*e), "
@@ -269,7 +272,9 @@ def _classify(error: BaseException) -> tuple[int, str, str, dict]:
     if isinstance(error, CalibrationRangeError):
         return (EXIT_LIBRARY, error.name,
                 f"calibration rejected ({error.name}): record {error.record}: "
-                + "; ".join(error.failures or ["outside the usable array"]),
+                + "; ".join(error.failures or ["outside the usable array"])
+                + " (the array does not hold the usable wavelengths at this calibration: the "
+                  "detector's optics need adjusting, which no record can do)",
                 {"rejected_record": error.record.as_dict(),
                  "range_test_failures": error.failures})
     if isinstance(error, StatusError):
@@ -306,7 +311,8 @@ def _print(text: str) -> int | None:
         _silence_stdout()
     except OSError as error:
         _silence_stdout()
-        print(f"lumitra: error: cannot write the output: {error.strerror or error}",
+        print(f"lumitra: error: cannot write the output: {error.strerror or error} (the "
+              "command itself was done: its files and history entry, if any, are kept)",
               file=sys.stderr)
         return EXIT_INPUT
     return None
@@ -329,7 +335,8 @@ def main(argv=None) -> int:
                 raise CommandLineError("lumitra: give a command (lumitra --help lists them)")
             done = args.run(args)
     except KeyboardInterrupt:
-        return 130
+        print("lumitra: interrupted; nothing was written", file=sys.stderr)
+        return EXIT_INTERRUPTED
     except Exception as error:  # every failure ends here, as one line and a status
         status, name, message, extras = _classify(error)
         if wants_json:

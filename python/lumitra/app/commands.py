@@ -58,7 +58,8 @@ def parse_record(args, raw: bool = False,
             raise CommandLineError("--record-from takes the record of the detector named by "
                                    "--detector; give --detector")
         from .history import current_record
-        record, run_id = current_record(source, args.detector)
+        at = measurement_time(getattr(args, "time", None)) if hasattr(args, "time") else None
+        record, run_id = current_record(source, args.detector, at)
         return inputs.record(record, "--record-from", raw=raw), [
             f"record {record} of {args.detector}'s last calibration (run {run_id} in {source})"]
     if args.record is None:
@@ -112,6 +113,10 @@ class Session:
             for given in self.outputs.inputs:
                 if Path(self.log).resolve() == given.resolve():
                     raise OutputError(f"--log: {self.log} is one of the command's inputs")
+            for planned in (self.plot, self.report):
+                if planned is not None and planned.resolve() == Path(self.log).resolve():
+                    raise OutputError(f"--log: {self.log} is also an output of this command")
+            self.outputs.inputs.append(Path(self.log))  # no output may overwrite it
             check_target(self.log)
         self.time = measurement_time(getattr(args, "time", None)) \
             if hasattr(args, "time") else now()
@@ -122,6 +127,8 @@ class Session:
         if path is None:
             return None
         from .plotting import figure_path
+        if Path(path).is_dir():
+            raise OutputError(f"{option}: {path} is a folder; name the figure's file")
         try:
             target = figure_path(path)
         except ValueError as error:
@@ -324,9 +331,9 @@ def _calibration_details(old: CalibrationRecord | None) -> dict:
 def cmd_calibrate(args) -> Done:
     session = Session(args, [args.spectrum1, args.spectrum2, args.dark1, args.dark2])
     old, notes = parse_record(args, default=None)
-    d2 = read_elements(args.spectrum1)
-    trace = read_elements(args.spectrum2)
-    dark1, dark2 = read_elements(args.dark1), read_elements(args.dark2)
+    # Pairs are taken with the record they were written with: the old one.
+    d2, trace, dark1, dark2 = (read_elements(path, old) for path in (
+        args.spectrum1, args.spectrum2, args.dark1, args.dark2))
     tolerance = inputs.tolerance(args.tolerance, "--tolerance")
     record = calibrate(d2, trace, dark1=dark1, dark2=dark2, method=args.method,
                        tolerance=tolerance)

@@ -48,7 +48,7 @@ def verdict_text(verdict: Verdict, indent: str = "  ") -> str:
         criterion = line.criterion
         rows.append(f"{indent}{line.reference:>8.1f}  {line.searched_in[:14]:<14} "
                     f"{number(line.measured):>11} {number(line.deviation, sign=True):>12} "
-                    f"{number(line.width, 2):>8} {'+/-' + format(line.tolerance, '.2f'):>9} "
+                    f"{number(line.width, 2):>8} {'+/-' + format(line.tolerance, 'g'):>9} "
                     f"{'+/-' + format(criterion.limit, 'g') if criterion else 'none':>8}  "
                     f"{line.verdict}")
     return "\n".join(rows + [f"Result: {verdict.summary()}"])

@@ -68,7 +68,12 @@ MIGRATIONS = {
         "ALTER TABLE runs ADD COLUMN report_path TEXT",
         "ALTER TABLE runs ADD COLUMN report_sha256 TEXT",
         "ALTER TABLE runs ADD COLUMN previous_hash TEXT",
-        "ALTER TABLE runs ADD COLUMN row_hash TEXT"],  # runs already there are sealed as found
+        "ALTER TABLE runs ADD COLUMN row_hash TEXT",  # runs already there are sealed as found
+        # The head of the chain: how many runs it holds and the last one's
+        # hash, so that runs deleted from its end are found too.
+        """CREATE TABLE trail (id INTEGER PRIMARY KEY CHECK (id = 1), runs INTEGER NOT NULL,
+             head TEXT NOT NULL)""",
+        f"INSERT INTO trail VALUES (1, 0, '{'0' * 64}')"],
 }
 BUSY_SECONDS = 60.0
 GENESIS = "0" * 64
@@ -175,11 +180,13 @@ def _last_hash(connection: sqlite3.Connection) -> str:
 def _seal(connection: sqlite3.Connection) -> None:
     """Chains the runs of an older history as they stand."""
     previous = GENESIS
-    for (run_id,) in connection.execute("SELECT id FROM runs ORDER BY id").fetchall():
+    run_ids = [run_id for (run_id,) in connection.execute("SELECT id FROM runs ORDER BY id")]
+    for run_id in run_ids:
         row_hash = _row_hash(previous, _content(connection, run_id))
         connection.execute("UPDATE runs SET previous_hash = ?, row_hash = ? WHERE id = ?",
                            (previous, row_hash, run_id))
         previous = row_hash
+    connection.execute("UPDATE trail SET runs = ?, head = ?", (len(run_ids), previous))
 
 
 def verify(path) -> list[str]:
@@ -188,8 +195,9 @@ def verify(path) -> list[str]:
     connection = _connect(path, write=False)
     try:
         found, previous, previous_id = [], GENESIS, None
-        for run_id, stored_previous, stored in connection.execute(
-                "SELECT id, previous_hash, row_hash FROM runs ORDER BY id").fetchall():
+        chain = connection.execute(
+            "SELECT id, previous_hash, row_hash FROM runs ORDER BY id").fetchall()
+        for run_id, stored_previous, stored in chain:
             if stored_previous != previous:
                 found.append(f"run {run_id} does not follow "
                              + (f"run {previous_id}" if previous_id else "the start")
@@ -198,6 +206,12 @@ def verify(path) -> list[str]:
                 found.append(f"run {run_id} was edited after it was logged (its content no "
                              "longer matches its hash)")
             previous, previous_id = stored, run_id
+        count, head = connection.execute("SELECT runs, head FROM trail").fetchone()
+        if head != previous or count != len(chain):
+            found.append(f"the trail ends at {len(chain)} runs"
+                         + (f" (run {previous_id})" if previous_id else "")
+                         + f" but was left at {count}: runs were deleted from its end, or its "
+                           "head was changed")
         return found
     except sqlite3.DatabaseError as error:
         _refuse(path, f"cannot read the history: {error}")
@@ -264,8 +278,10 @@ def log_run(path, run: Run, before_commit=None, report=None) -> int:
             connection.execute("UPDATE runs SET report_path = ?, report_sha256 = ? WHERE id = ?",
                                (str(report_path), hashlib.sha256(page).hexdigest(), run_id))
         previous = _last_hash(connection)
+        row_hash = _row_hash(previous, _content(connection, run_id))
         connection.execute("UPDATE runs SET previous_hash = ?, row_hash = ? WHERE id = ?",
-                           (previous, _row_hash(previous, _content(connection, run_id)), run_id))
+                           (previous, row_hash, run_id))
+        connection.execute("UPDATE trail SET runs = runs + 1, head = ?", (row_hash,))
         if before_commit is not None:
             before_commit()
         connection.execute("COMMIT")
@@ -335,11 +351,18 @@ def is_calibration(run: dict) -> bool:
     return run["command"] in CALIBRATIONS
 
 
-def current_record(path, detector: str) -> tuple[CalibrationRecord, int]:
-    """The detector's record, the new record of its last calibration, and
-    that calibration's run number."""
-    calibrations = [run for run in read_runs(path, detector) if is_calibration(run)]
+def current_record(path, detector: str, at=None) -> tuple[CalibrationRecord, int]:
+    """The detector's record at a time (default: now), the new record of its
+    last calibration measured by then, and that calibration's run number.
+    Refused when the audit trail is broken: the record could be forged."""
+    breaks = verify(path)
+    if breaks:
+        raise InputError(f"{path}: the audit trail is broken ({breaks[0]}; history --verify "
+                         "names every break): a record taken from it cannot be trusted")
+    calibrations = [run for run in read_runs(path, detector) if is_calibration(run)
+                    and (at is None or run["epoch"] <= at.timestamp())]
     if not calibrations:
-        raise InputError(f"{path}: no calibration of detector {detector!r} is logged; give "
-                         "its record with --record")
+        raise InputError(f"{path}: no calibration of detector {detector!r} is logged"
+                         + (f" up to {at.isoformat(timespec='seconds')}" if at else "")
+                         + "; give its record with --record")
     return CalibrationRecord(**calibrations[-1]["record"]), calibrations[-1]["id"]

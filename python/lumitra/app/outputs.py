@@ -24,6 +24,16 @@ class OutputError(InputError):
     """An output that cannot be written where it was asked for (exit status 2)."""
 
 
+# Files SQLite keeps beside a database: writing over them would damage it.
+_SIDECARS = ("", "-wal", "-shm", "-journal")
+
+
+def _umask() -> int:
+    mask = os.umask(0)
+    os.umask(mask)
+    return mask
+
+
 def _same_file(a: Path, b: Path) -> bool:
     try:
         return a.exists() and b.exists() and os.path.samefile(a, b)
@@ -60,7 +70,8 @@ class Outputs:
         if target.is_dir():
             raise OutputError(f"{option}: {target} is a folder; name a file")
         for given in self.inputs:
-            if target.resolve() == given.resolve() or _same_file(target, given):
+            if any(target.resolve() == Path(f"{given.resolve()}{suffix}")
+                   for suffix in _SIDECARS) or _same_file(target, given):
                 raise OutputError(f"{option}: {target} is one of the command's inputs; "
                                   "name another file")
         for other, other_option in self._planned.items():
@@ -86,6 +97,8 @@ class Outputs:
             write(handle)
             handle.flush()
             os.fsync(handle.fileno())
+        # A temporary file is private; the output is as readable as any new file.
+        os.chmod(temporary, 0o666 & ~_umask())
 
     def commit(self) -> None:
         """Renames every staged file into place (an existing target is kept

@@ -5,7 +5,6 @@ from __future__ import annotations
 
 import csv
 import io
-import math
 from datetime import datetime, timezone
 from pathlib import Path
 
@@ -13,7 +12,7 @@ import jinja2
 
 from ..api.records import CalibrationRecord
 from .drift import band, drifts, earliest_forecast, since_calibration
-from .history import is_calibration, read_runs
+from .history import is_calibration, read_runs, verify
 
 # The columns of `history --csv`: one row per line result (README).
 CSV_COLUMNS = ("run", "detector", "command", "measured_at", "entered_at", "back_filled",
@@ -43,9 +42,9 @@ def history_view(path, detector: str | None = None, since: str | None = None):
                       if line["deviation_nm"] is not None]
         result = ("calibrated" if is_calibration(run) and run["passed"] else
                   "done" if run["command"] == "lamp" else "pass" if run["passed"] else "FAIL")
+        largest = f"{max(deviations):.3f}" if deviations else "-"
         rows.append(f"{run['id']:>4}  {run['time']:<25} {run['detector'] or '-':<14} "
-                    f"{run['command']:<10} {_record_text(run):<30} "
-                    f"{max(deviations) if deviations else math.nan:>16.3f}  {result}"
+                    f"{run['command']:<10} {_record_text(run):<30} {largest:>16}  {result}"
                     + ("  (back-filled)" if run["back_filled"] else ""))
     rows += ["", "drift of each line since the last calibration (nm per 30 days):"]
     for item in found:
@@ -54,9 +53,13 @@ def history_view(path, detector: str | None = None, since: str | None = None):
                     + (f"{drift:+.3f} +/- {item['standard_error']:.3f}"
                        if drift is not None else "no drift fitted")
                     + f"  over {item['runs']} runs; {item['crossing']}")
-    text = "\n".join(rows if runs else ["no runs logged" + (" for that selection" if
-                                                           detector or since else "")])
-    data = {"database": str(path), "runs": runs, "drift": [_public(item) for item in found]}
+    breaks = verify(path)
+    trail = (f"audit trail: BROKEN, {len(breaks)} break(s): " + "; ".join(breaks) if breaks
+             else "audit trail: whole")
+    text = "\n".join((rows if runs else ["no runs logged" + (
+        " for that selection" if detector or since else "")]) + ["", trail])
+    data = {"database": str(path), "runs": runs, "drift": [_public(item) for item in found],
+            "audit_trail": {"whole": not breaks, "breaks": breaks}}
 
     def draw():
         from .plotting import history_figure
@@ -99,7 +102,10 @@ def detector_view(path, detector: str):
     lines.append("  forecast          " + (
         f"{first['reference_nm']:.1f} nm {first['crossing']}" if first else
         "no line is forecast to leave its tolerance"))
-    data = {"detector": detector, "record": record.as_dict(),
+    breaks = verify(path)
+    lines.append("  audit trail       " + ("whole" if not breaks else
+                                          f"BROKEN ({breaks[0]}): do not trust this record"))
+    data = {"detector": detector, "record": record.as_dict(), "audit_trail_whole": not breaks,
             "last_calibration": last_calibration, "last_check": last_check,
             "forecast": _public(first) if first else None,
             "drift": [_public(item) for item in found]}
@@ -116,19 +122,26 @@ def csv_text(runs: list[dict]) -> str:
         for line in run["lines"]:
             criterion = ph_eur_criterion(line["reference_nm"])
             writer.writerow([
-                run["id"], run["detector"], run["command"], run["time"], run["entered"] or "",
-                int(run["back_filled"]), run["operator"], _record_text(run),
-                line["reference_nm"], line["searched_in"], _blank(line["measured_nm"]),
+                run["id"], _text(run["detector"]), run["command"], run["time"],
+                run["entered"] or "", int(run["back_filled"]), _text(run["operator"]),
+                _record_text(run), line["reference_nm"], line["searched_in"],
+                _blank(line["measured_nm"]),
                 _blank(line["deviation_nm"]), _blank(line["width_nm"]), line["tolerance_nm"],
                 int(line["within_tolerance"]), criterion.range if criterion else "",
                 criterion.limit if criterion else "", _blank(line["ph_eur_passed"], int),
-                int(line["passed"]), line["problem"] or "", int(run["passed"]),
+                int(line["passed"]), _text(line["problem"]), int(run["passed"]),
                 run["report_sha256"] or "", run["row_hash"] or ""])
     return out.getvalue()
 
 
 def _blank(value, kind=float):
     return "" if value is None else kind(value)
+
+
+def _text(value) -> str:
+    """A text field as a spreadsheet shows it, never as a formula."""
+    value = value or ""
+    return "'" + value if value[:1] in ("=", "+", "-", "@", "\t", "\r") else value
 
 
 # --- the fleet page ----------------------------------------------------------

@@ -9,7 +9,7 @@ from __future__ import annotations
 
 import hashlib
 from dataclasses import dataclass, field
-from datetime import datetime
+from datetime import datetime, timezone
 from pathlib import Path
 
 from ..api import native
@@ -17,8 +17,10 @@ from ..api.errors import InputError
 from ..api.records import CalibrationRecord, CheckResult, UserLineResult
 from .verdicts import Line, Verdict
 
-# A measurement time this far ahead of the clock is taken for a mistake.
+# A measurement time this far ahead of the clock is taken for a mistake, and
+# so is one before digital records of this kind were kept.
 CLOCK_SKEW_SECONDS = 300
+EARLIEST = datetime(1990, 1, 1, tzinfo=timezone.utc)
 
 
 def lines_of_check(result: CheckResult) -> list[Line]:
@@ -71,6 +73,9 @@ def measurement_time(text: str | None) -> datetime:
     if (when - now()).total_seconds() > CLOCK_SKEW_SECONDS:
         raise InputError(f"--time: {text!r} lies in the future; give the time the data were "
                          "measured")
+    if when < EARLIEST:
+        raise InputError(f"--time: {text!r} lies before {EARLIEST.year}; give the time the "
+                         "data were measured")
     return when
 
 

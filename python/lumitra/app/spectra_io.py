@@ -192,6 +192,10 @@ def read_element_spectrum(path: str | Path, element_wavelengths=None) -> np.ndar
     elements."""
     spectrum = read_spectrum(path)
     count = rules.limits().element_count
+    if spectrum.on_display_grid:
+        raise SpectrumFileError(f"{spectrum.path}: values on the display grid "
+                                f"({spectrum.values.size} points of 1 nm), but this command "
+                                f"takes the {count} element values")
     if spectrum.values.size != count:
         raise SpectrumFileError(f"{spectrum.path}: expected {count} values (one per "
                                 f"element), found {spectrum.values.size}")
@@ -199,9 +203,9 @@ def read_element_spectrum(path: str | Path, element_wavelengths=None) -> np.ndar
         return spectrum.values
     if element_wavelengths is None:
         raise SpectrumFileError(f"{spectrum.path}: wavelength/value pairs, but this command "
-                                "takes element values (one value a line, element 1 first): "
-                                "there is no record whose wavelengths they could be checked "
-                                "against")
+                                "takes element values (one value a line, element 1 first); "
+                                "pairs are taken only with --record, the record they were "
+                                "written with")
     off = np.flatnonzero(np.abs(spectrum.wavelengths - element_wavelengths) > 0.011)
     if off.size:
         i = off[0]
