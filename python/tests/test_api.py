@@ -180,6 +180,9 @@ CALLS = [
     ("a peak beyond the table", lambda s: base_peaks(TWO, 3), InvalidArgError),
     ("a peak beyond 32 bits", lambda s: base_peaks(TWO, 2**32 + 1), ValueError),
     ("a background extrapolated", lambda s: subtracted(source, 30), ([5.0, 8.0, -1.0], W3)),
+    ("a selector beyond 16 bits", lambda s: subtracted(source, 15, 2**15, 0), ValueError),
+    ("an unsigned selector beyond 16 bits", lambda s: subtracted(source, 15, 0, 2**16), ValueError),
+    ("a negative unsigned selector", lambda s: subtracted(source, 15, 0, -1), ValueError),
     ("a status from the source", lambda s: subtracted(lambda t: errors.E_ABORT if t == 20 else source(t), 15), AbortError),
     ("the source's own error", lambda s: subtracted(lambda t: source(99 if t == 20 else t), 15), KeyError),
     ("a NaN to the filter", lambda s: filtrate_low_frequency([1.0, math.nan], 1), ValueError),
@@ -220,6 +223,8 @@ def test_selectors_reach_the_source_and_uv_data_need_the_sibling_library(monkeyp
                         made.append(new(f)) or made[-1])
     assert subtracted(source, 15, -2, 0xFFFE)[0] == [8.0, 8.0, 5.0]
     assert made[0].calls == [(t, -2, 0, 0xFFFE, 1) for t in (15, 10, 20)]
+    subtracted(source, 15)
+    assert made[1].calls == [(t, 0, 0, 0, 1) for t in (15, 10, 20)]
     # Nothing but the library lies beside it: the sibling is not found.
     assert not os.path.exists(os.path.join(os.path.dirname(native.library().path),
                                            "libvarnex2.so"))
@@ -249,6 +254,8 @@ def test_noise_and_evidence_judge_what_a_line_must_show():
     judge = lambda values, found, **kw: evidence.judge_extreme(  # noqa: E731
         values, 40, 60, found, sigma=1.0, span=20, **kw)
     assert judge(y, 50) is None
+    y[40] = 200.0  # a line on the window's first sample, falling on either side
+    assert judge(y, 40) is None
     assert "within the noise" in judge(y * 0.05, 50)
     assert "beyond the window" in judge(np.arange(101.0), 60)
     assert "flat" in judge(np.ones(101), 40)
