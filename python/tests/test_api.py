@@ -16,7 +16,7 @@ from lumitra import (AbortError, CalibrationRecord, InvalidArgError, LampInfo, U
                      calibrate, check_holmium, check_mercury, check_user, compare_tables,
                      display_table, element_range, filtrate_low_frequency, find_target_element,
                      wavelength_table)
-from lumitra.api import calibration, chromatogram, errors, evidence, native, rules
+from lumitra.api import calibration, checks, chromatogram, errors, evidence, native, rules
 from lumitra.api.chromatogram import (Peak, PeakTable, base_peaks, base_times,
                                       base_times_from_rt, bg_subtracted_spectrum, peak_from_rt)
 
@@ -171,6 +171,7 @@ CALLS = [
     ("no values for the maximum", lambda s: lumitra.max_voltage([]), ValueError),
     ("a deuterium lamp on the display grid", lambda s: lumitra.lamp_info("d2", LAMP), LampInfo("d2", 230.0, 5.0, 9.0, 210.0)),
     ("a tungsten band beyond the points", lambda s: lumitra.lamp_info("w", [1.0] * 3, [180.0, 190.0, 200.0]), LampInfo("w", 600.0, None, None, None)),
+    ("a lamp spectrum ending at its reference", lambda s: lumitra.lamp_info("d2", [1.0, 2.0, 3.0], [210.0, 220.0, 230.0]).reference_value, 3.0),
     ("too few lamp points", lambda s: lumitra.lamp_info("w", [1.0] * 2, [500.0, 600.0]), ValueError),
     # 0x110 starts no base of its own and the trailing 0x100 peak is left out.
     ("the base of a group", lambda s: [base_peaks(GROUPED, 1), base_times(GROUPED, 1)], [(1, 3), (10, 290)]),
@@ -194,6 +195,8 @@ CALLS = [
     # Large values: the check rounds the spline to whole numbers.
     ("a peak and a valley on the display grid", lambda s: [(r.found, r.passed) for r in check_user(None, np.zeros(611), PEAK_VALLEY, [UserLine(401.0, 3.0, 1.0), UserLine(600.0, 3.0, 0.4, valley=True)], display=True)], [(approx(400.0, abs=0.02), True), (approx(600.5, abs=0.02), False)]),
     ("a user check option beyond 3", lambda s: check_user(None, s["dark"], s["hg2"], [(546.1,)], option=4), ValueError),
+    ("user windows reaching the grid's ends", lambda s: [(x.target, x.half_window) for x in checks.user_lines([(192.0, 2.0, 1.0), (797.0, 3.0, 1.0)])], [(192.0, 2.0), (797.0, 3.0)]),
+    ("a user window beyond the grid", lambda s: checks.user_lines([(191.9, 2.0, 1.0)]), ValueError),
     ("five user lines", lambda s: check_user(None, s["dark"], s["hg2"], [(546.1,)] * 5), ValueError),
     ("a combined entry of an unknown kind", lambda s: calibration.calibrate_ex(s["d2"], s["holmium"], kind=2), ValueError),
 ]
