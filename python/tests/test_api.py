@@ -171,7 +171,7 @@ CALLS = [
     ("no values for the maximum", lambda s: lumitra.max_voltage([]), ValueError),
     ("a deuterium lamp on the display grid", lambda s: lumitra.lamp_info("d2", LAMP), LampInfo("d2", 230.0, 5.0, 9.0, 210.0)),
     ("a tungsten band beyond the points", lambda s: lumitra.lamp_info("w", [1.0] * 3, [180.0, 190.0, 200.0]), LampInfo("w", 600.0, None, None, None)),
-    ("a lamp spectrum ending at its reference", lambda s: lumitra.lamp_info("d2", [1.0, 2.0, 3.0], [210.0, 220.0, 230.0]).reference_value, 3.0),
+    ("lamp spectra around their reference", lambda s: [lumitra.lamp_info("d2", [1.0, 2.0, 3.0], w).reference_value for w in ([230.0, 240.0, 250.0], [210.0, 220.0, 230.0], [210.0, 220.0, 230.01])], [1.0, None, 3.0]),
     ("too few lamp points", lambda s: lumitra.lamp_info("w", [1.0] * 2, [500.0, 600.0]), ValueError),
     # 0x110 starts no base of its own and the trailing 0x100 peak is left out.
     ("the base of a group", lambda s: [base_peaks(GROUPED, 1), base_times(GROUPED, 1)], [(1, 3), (10, 290)]),

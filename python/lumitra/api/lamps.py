@@ -21,7 +21,7 @@ def lamp_info(lamp: str, spectrum, wavelengths=None) -> LampInfo:
     the library has them) of a lamp spectrum: on the display grid
     (wavelengths None), or at the strictly increasing wavelengths given in
     nm. What cannot be measured is None: the reference value when the
-    wavelengths do not reach it, the maximum when no value lies in the band,
+    wavelengths do not reach past it, the maximum when no value lies in the band,
     its wavelength also when the band is flat."""
     inputs.choice(lamp, LAMP_NAMES, "lamp")
     limits = rules.limits()
@@ -50,7 +50,9 @@ def lamp_info(lamp: str, spectrum, wavelengths=None) -> LampInfo:
     found = where.value != -1 and maximum.value != NO_MAXIMUM
     return LampInfo(
         lamp=lamp, reference_wavelength=reference,
-        reference_value=ref.value if nm[0] <= reference <= nm[-1] else None,
+        # The library's spline covers its first knot up to, not including, its
+        # last; elsewhere it reports 0 for the reference value.
+        reference_value=ref.value if nm[0] <= reference < nm[-1] else None,
         maximum=maximum.value if found else None,
         maximum_wavelength=where.value / 100.0 if found and np.ptp(band) > 0 else None)
 
