@@ -17,8 +17,8 @@ import numpy as np
 import pytest
 
 from conftest import SHIFTED
-from lumitra import CalibrationRecord, calibrate, check_mercury
-from lumitra.app import history, overview, runs
+from lumitra import CalibrationRecord, calibrate, check_holmium, check_mercury
+from lumitra.app import history, overview, runs, spectra_io
 from lumitra.simulator import Detector
 
 CHROMIUM = "/usr/bin/chromium"
@@ -26,6 +26,10 @@ HEADLESS = [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--disable-
             "--no-first-run", "--disable-background-networking", "--disable-component-update",
             "--disable-sync"]
 R = "--record 36080 9545 65610 24704"
+RT = (36080, 9545, 65610, 24704)
+# The cross-check of a calibration: the deuterium spectrum less its dark.
+CROSS = (spectra_io.read_element_spectrum(SHIFTED / "d2.csv")
+         - spectra_io.read_element_spectrum(SHIFTED / "dark.csv"),)
 HG = "--hg1 hg1.csv --hg2 hg2.csv --d2 d2.csv --dark dark.csv"
 WHO = "--detector DAD-1 --operator A.Analyst"
 # (command line run in a copy of examples/shifted-detector, command logged, what its history
@@ -33,7 +37,8 @@ WHO = "--detector DAD-1 --operator A.Analyst"
 LOGGED = [
     ("calibrate d2.csv holmium.csv --dark1 dark.csv --record 36080 9500 65610 24660", "calibrate",
      lambda run: run["details"]["old_record"]["position2"] == 24660 and run["record"][
-         "position2"] == 24704 and [line["reference_nm"] for line in run["lines"]] == [486.0, 656.1]),
+         "position2"] == 24704 and [line["measured_nm"] for line in run["lines"]] == [
+             line.measured for line in check_holmium(RT, *CROSS).lines]),
     ("wide-slit d2.csv --record-from h.db", "wide-slit",
      lambda run: run["details"]["old_record"]["position2"] == 24704 and run["passed"]),
     (f"check-hg --record-from h.db {HG}", "check-hg",
@@ -258,6 +263,9 @@ def test_the_drift_plot_carries_each_fit_to_its_forecast_and_marks_failed_runs(t
     forecast = next(i for i in items if i["reference_nm"] == 253.7)["leaves_tolerance"]
     fitted = [line for line in lines_axis.get_lines() if line.get_label().startswith("drift")]
     assert len(fitted) == 1 and fitted[0].get_xdata()[-1].date().isoformat() == forecast
+    days = 30.0 * np.arange(5)
+    assert fitted[0].get_ydata()[0] == pytest.approx(  # the fit starts at the first run
+        np.polyval(np.polyfit(days, [0.1, 0.3, 0.5, 0.72, 0.9], 1), 0.0))
     assert not [line for line in lines_axis.get_lines() if line.get_label() == "failed"]
     assert [line.get_label() for line in steady_axis.get_lines()].count("failed") == 1
     assert "deuterium lamp" in lamp_axis.get_ylabel() and len(lamp_axis.get_lines()) == 2
