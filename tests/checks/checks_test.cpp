@@ -52,6 +52,12 @@ TEST(LineMeasurement, WidthsAndDeviations) {
     halfway[size_t(p - 4)] = 60, halfway[size_t(p - 5)] = 40;  // left crossing at p - 4.5
     for (int i = p - 1280; i <= p - 10; ++i) based[size_t(i)] = 10;  // base: the greater minimum, 20
     for (int i = p + 9; i < p + 1280; ++i) based[size_t(i)] = 20;
+    // Without a crossing (NaN samples never are one) a side ends at W[63] or
+    // W[32767]; the flat top makes the other side cross exactly at p -+ 1.
+    auto openLeft = triangle(p), openRight = triangle(p);
+    for (int i = 0; i < p; ++i) openLeft[size_t(i)] = std::nan("");
+    for (int i = p + 1; i < 32960; ++i) openRight[size_t(i)] = std::nan("");
+    openLeft[size_t(p + 1)] = openRight[size_t(p - 1)] = 100.0;
     struct Case {
         const char* what;
         std::vector<double> s;
@@ -64,6 +70,8 @@ TEST(LineMeasurement, WidthsAndDeviations) {
         {"a crossing between samples", halfway, p, w, w[p + 5] - (w[p - 5] + (w[p - 4] - w[p - 5]) * 0.5), -2},
         {"the higher minimum is the base", based, p, w, w[p + 4] - w[p - 4], -2},
         {"no baseline on one side", triangle(40), 40, w, 0.0, -3},
+        {"no crossing on the left", openLeft, p, w, w[p + 1] - w[63], -2},
+        {"no crossing on the right", openRight, p, w, w[32767] - w[p - 1], -2},
         {"descending wavelengths", triangle(p), p, descending, 0.0, -3},
     };
     for (const auto& c : cases) {

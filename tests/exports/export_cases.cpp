@@ -101,12 +101,14 @@ ExportCase NearestCase(int32_t target, int32_t n, int32_t index) {
             }};
 }
 
-ExportCase RangeCase(int32_t w1, int32_t w2, uint16_t first, uint16_t last) {
+// Equal wavelengths and no entries (n 0) need no table.
+ExportCase RangeCase(int32_t w1, int32_t w2, uint16_t first, uint16_t last, int32_t n = 3) {
     return {"Lumitra_GetElementIndexFromWavelengthTable", std::to_string(w1) + ".." + std::to_string(w2),
             [=](const Invoke& call) {
                 uint16_t range[2] = {7, 7};
                 Outcome o;
-                o.status = call(&Lumitra_GetElementIndexFromWavelengthTable, w1, w2, kLookup, 3, &range[0], &range[1]);
+                o.status = call(&Lumitra_GetElementIndexFromWavelengthTable, w1, w2, n > 0 ? kLookup : nullptr, n,
+                                &range[0], &range[1]);
                 o.Expect(o.status == S_OK && range[0] == first && range[1] == last, "range");
                 return o.AddArray(range, 2);
             }};
@@ -571,6 +573,7 @@ std::vector<ExportCase> AllExportCases() {
         RangeCase(25000, 26000, 0, 2),
         RangeCase(10000, 12000, 0, 0),
         RangeCase(19040, 19040, 0, 0),
+        RangeCase(19100, 19100, 0, 0, 0),
         SplineCase("three samples, four sub-steps", 1, 3),
         SplineCase("the fine grid of 512 elements", 1, 512),
         SplineCase("midpoint mode, 40 samples", 0, 40),
