@@ -58,6 +58,8 @@ TEST(LineMeasurement, WidthsAndDeviations) {
     for (int i = 0; i < p; ++i) openLeft[size_t(i)] = std::nan("");
     for (int i = p + 1; i < 32960; ++i) openRight[size_t(i)] = std::nan("");
     openLeft[size_t(p + 1)] = openRight[size_t(p - 1)] = 100.0;
+    auto dip = triangle(p);  // the lowest sample just left of the peak: the base stays the right minimum, 0
+    dip[size_t(p - 1)] = -50;
     struct Case {
         const char* what;
         std::vector<double> s;
@@ -72,6 +74,7 @@ TEST(LineMeasurement, WidthsAndDeviations) {
         {"no baseline on one side", triangle(40), 40, w, 0.0, -3},
         {"no crossing on the left", openLeft, p, w, w[p + 1] - w[63], -2},
         {"no crossing on the right", openRight, p, w, w[32767] - w[p - 1], -2},
+        {"a dip left of the peak", dip, p, w, w[p + 5] - (w[p - 1] + (w[p] - w[p - 1]) * 100.0 / 150.0), -2},
         {"descending wavelengths", triangle(p), p, descending, 0.0, -3},
     };
     for (const auto& c : cases) {

@@ -272,6 +272,7 @@ TEST(UVSpecData, RecordsAndStatusPaths) {
         {"all negative: a negative maximum", {-3.0, -1.5, -9.0}, -1.5, -9.0},
         {"a NaN is never a new extreme", {1.0, NAN, -1.0}, 1.0, -1.0},
         {"no points: the start values", {}, -DBL_MAX, DBL_MAX},
+        {"equal extremes: the first is kept", {0.0, -0.0}, 0.0, 0.0},
     };
     for (const auto& c : cases) {
         UVSpecData r;
@@ -280,7 +281,8 @@ TEST(UVSpecData, RecordsAndStatusPaths) {
         EXPECT_TRUE(r.time == 50 && r.pointCount == n && r.firstWavelength == (n ? 25400 : 0) &&
                     r.lastWavelength == (n ? 25400 + 50 * (n - 1) : 0) && r.reserved1 == 0 && r.reserved2 == 0)
             << c.what;
-        EXPECT_TRUE(r.maxValue == c.maxValue && r.minValue == c.minValue) << c.what;
+        EXPECT_TRUE(r.maxValue == c.maxValue && r.minValue == c.minValue && std::signbit(r.maxValue) == std::signbit(c.maxValue) &&
+                    std::signbit(r.minValue) == std::signbit(c.minValue)) << c.what;
         for (int32_t i = 0; i < n; ++i)
             EXPECT_TRUE(r.wavelengths[i] == 25400 + 50 * i && (r.values[i] == c.values[size_t(i)] || std::isnan(r.values[i])));
         sibling.Free(&r);
