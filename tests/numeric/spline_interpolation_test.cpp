@@ -57,35 +57,6 @@ bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
 
-TEST(SplineInterpolation, TwoKnotsGiveTheClampedCubic) {
-    // a + 3 delta r^2 - 2 delta r^3, with zero slope at both knots; past
-    // the second knot the same cubic continues.
-    Call call(1, {10.0, 20.0}, {1000, 5000}, 10.0, 20.0, 9, 4);
-    ASSERT_EQ(call.Run(), S_OK);
-    const int32_t expected[] = {1000, 1625, 3000, 4375, 5000, 4125, 1000, -5125, -15000};
-    for (int o = 0; o < 9; ++o) EXPECT_EQ(call.outY[o], expected[o]) << o;
-    const double abscissae[] = {10, 12.5, 15, 17.5, 20, 22.5, 25, 27.5, 30};
-    for (int o = 0; o < 9; ++o) EXPECT_EQ(call.outX[o], abscissae[o]) << o;
-}
-
-TEST(SplineInterpolation, MidpointRules) {
-    // Eight-fold refinement of five points; outCount leaves room for the
-    // midpoint written after the last point.
-    const std::vector<double> x = {1, 2, 3, 4, 5};
-    const std::vector<int32_t> y = {0, 1600, 0, 1600, 3200};
-    Call call(0, x, y, 0.0, 5.0, 36, 0);
-    ASSERT_EQ(call.Run(), S_OK);
-    for (int o = 0; o <= 32; ++o) EXPECT_EQ(call.outX[o], 1.0 + o / 8.0) << o;
-    for (int k = 0; k < 5; ++k) EXPECT_EQ(call.outY[8 * k], y[k]) << k;
-    // The inputs now hold the four-fold intermediate series.
-    for (int o = 0; o <= 16; ++o) EXPECT_EQ(call.inX[o], 1.0 + o / 4.0) << o;
-    // First pass: midpoint 0-1 is the integer mean of points 0 and 2, the
-    // midpoint 1-2 the (-1, 9, 9, -1)/16 rule of points 0..3; they survive
-    // as points 1 and 3 of the four-fold series.
-    EXPECT_EQ(call.inY[2], (0 + 0) / 2);
-    EXPECT_EQ(call.inY[6], int32_t((9.0 * 1600 - 0 + 9.0 * 0 - 1600) * 0.0625));
-}
-
 // Requests outside the routine's limits: E_INVALIDARG, nothing written.
 TEST(SplineInterpolation, RejectedRequestsWriteNothing) {
     std::vector<double> x512(512);
