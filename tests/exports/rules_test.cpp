@@ -52,38 +52,32 @@ double Position(const CalibrationRecord& record, double nm) {
     return position;
 }
 
+// Every line of both checks, for the uncalibrated and a stored record: its
+// window lies one element above where PositionsOf puts it (the anchor line
+// on the record's measured position), at the contract's worked centres.
 TEST(Rules, SearchWindowsOfTheWorkedExamples) {
-    const CalibrationRecord none{0, 0, 0, 0}, stored{36080, 9376, 65610, 24528};
-    struct Case {
-        int32_t operation;
-        CalibrationRecord record;
-        int entry;
-        double reference;
-        int32_t centre, halfWidth;  // centre -1: none given
-    };
-    const Case cases[] = {{kHolmium, none, 0, 486.0, 15791, 256},  {kHolmium, none, 1, 656.1, 24448, 1280},
-                          {kHolmium, stored, 1, 656.1, 24464, 1280}, {kHolmium, stored, 3, 360.8, 9376, 640},
-                          {kHolmium, stored, 2, 287.6, -1, 256},   {kMercury, none, 2, 253.7, 3840, 640},
-                          {kMercury, none, 3, 404.7, 11631, 640},    {kMercury, none, 4, 435.8, 13224, 640},
-                          {kMercury, none, 5, 546.1, 18865, 640},    {kMercury, stored, 0, 486.0, -1, 256},
-                          {kMercury, stored, 1, 656.1, 24464, 1280}};
-    for (const auto& c : cases) {
-        const Described d = Describe(c.operation, c.record, nullptr);
-        const LumitraLineSearch& s = d.s[c.entry];
-        ASSERT_TRUE(d.status == S_OK && d.count == (c.operation == kHolmium ? 4 : 6));
-        // One element above where PositionsOf puts the line; the anchor on
-        // the record's measured position.
-        double slope, model, measured;
-        ASSERT_EQ(LumitraModel_Decode(&c.record, &slope, &model, &measured), S_OK);
-        const auto centre = int32_t(c.entry == 1 ? 64.0 * measured - 64 : 64.0 * Position(c.record, c.reference));
-        EXPECT_TRUE(s.firstSample == centre - c.halfWidth && s.lastSample == centre + c.halfWidth &&
-                    (c.centre < 0 || centre == c.centre) && s.reference == c.reference && s.samplesPerElement == 64 &&
-                    s.foundSample == -1 && s.foundPosition == 0.0 &&
-                    s.floor == (c.operation == kMercury && c.entry < 2 ? 0.0 : -1e10) &&
-                    s.filterHalfWidth == (c.operation == kHolmium && c.entry >= 2 ? 640 : 0) &&
-                    s.firstPosition == 1.0 + s.firstSample / 64.0 && s.lastPosition == 1.0 + s.lastSample / 64.0)
-            << c.reference << ": " << s.firstSample << ".." << s.lastSample;
-    }
+    const double references[2][6] = {{486.0, 656.1, 287.6, 360.8}, {486.0, 656.1, 253.7, 404.7, 435.8, 546.1}};
+    const int32_t halfWidths[2][6] = {{256, 1280, 256, 640}, {256, 1280, 640, 640, 640, 640}};
+    const int32_t uncalibrated[2][6] = {{15791, 24448, -1, -1}, {15791, 24448, 3840, 11631, 13224, 18865}};
+    for (const CalibrationRecord& record : {CalibrationRecord{0, 0, 0, 0}, CalibrationRecord{36080, 9376, 65610, 24528}})
+        for (int check = 0; check < 2; ++check) {
+            const Described d = Describe(check ? kMercury : kHolmium, record, nullptr);
+            double slope, model, measured;
+            ASSERT_TRUE(d.status == S_OK && d.count == (check ? 6 : 4) &&
+                        LumitraModel_Decode(&record, &slope, &model, &measured) == S_OK);
+            for (int i = 0; i < d.count; ++i) {
+                const LumitraLineSearch& s = d.s[i];
+                const auto centre = int32_t(i == 1 ? 64.0 * measured - 64 : 64.0 * Position(record, s.reference));
+                const int32_t worked = record.position2 == 0 ? uncalibrated[check][i]
+                                                             : i == 1 ? 24464 : s.reference == 360.8 ? 9376 : -1;
+                EXPECT_TRUE(s.reference == references[check][i] && s.firstSample == centre - halfWidths[check][i] &&
+                            s.lastSample == centre + halfWidths[check][i] && (worked < 0 || centre == worked) &&
+                            s.samplesPerElement == 64 && s.foundSample == -1 && s.foundPosition == 0.0 &&
+                            s.floor == (check && i < 2 ? 0.0 : -1e10) && s.filterHalfWidth == (!check && i >= 2 ? 640 : 0) &&
+                            s.firstPosition == 1.0 + s.firstSample / 64.0 && s.lastPosition == 1.0 + s.lastSample / 64.0)
+                    << references[check][i] << ": " << s.firstSample << ".." << s.lastSample;
+            }
+        }
 }
 
 // Detectors whose calibration is known: the calibrations find their lines
