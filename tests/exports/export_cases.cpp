@@ -413,36 +413,47 @@ ExportCase PeakFromTimeCase(int32_t time, int16_t fallback, int32_t peak) {
 }
 
 // A data source whose spectra at times 0, 10 and 20 have `points` points at
-// 200.00 nm + i nm with values time + i / 2; `fail` makes time 20 fail.
-void Script(StandInSpectrumSource& source, size_t points, bool fail) {
+// 200.00 nm + i nm with values time + i / 2, the one at 0 with a count
+// element of 99 (never compared); fault 1 makes time 20 fail, fault 2 gives
+// it a point less (the spectra do not fit).
+void Script(StandInSpectrumSource& source, size_t points, int fault = 0) {
     for (int32_t time : {0, 10, 20}) {
         StandInSpectrumSource::Reply reply;
-        for (size_t i = 0; i < points; ++i) {
+        for (size_t i = 0; i + (fault == 2 && time == 20) < points; ++i) {
             reply.values.push_back(time + 0.5 * double(i));
             reply.wavelengths.push_back(int32_t(20000 + 100 * i));
         }
-        if (fail && time == 20) reply.status = E_ABORT;
+        if (time == 0) reply.countElement = 99;
+        if (fault == 1 && time == 20) reply.status = E_ABORT;
         source.At(time, reply);
     }
 }
 
 // The spectrum at 10 less the background interpolated between 0 and 20:
-// zero everywhere.
-ExportCase SubtractedSpectrumCase(const char* input, size_t points, bool fail) {
+// zero everywhere. The source is asked for 10, 0, 20 with the request's
+// selectors (A sign-extended, B zero-extended) and the constants 0 and 1.
+ExportCase SubtractedSpectrumCase(const char* input, size_t points, int fault) {
     return {"Lumitra_GetBGSubtractedSpectrum", input, [=](const Invoke& call) {
                 StandInSpectrumSource source;
-                Script(source, points, fail);
-                const BGSubtractionRequest request{10, 0, 20, source.Source(), 0, 0};
+                Script(source, points, fault);
+                const BGSubtractionRequest request{10, 0, 20, source.Source(), 0xFFFF, -2};
                 double* values = nullptr;
                 int32_t* wavelengths = nullptr;
                 int32_t count = kNotCalled;
                 Outcome o;
                 o.status = call(&Lumitra_GetBGSubtractedSpectrum, &request, &values, &count, &wavelengths);
-                o.Expect(o.status == (fail ? E_ABORT : S_OK), "status");
+                o.Expect(o.status == (fault == 0 ? S_OK : fault == 1 ? E_ABORT : E_UNEXPECTED), "status");
                 for (size_t i = 0; o.status == S_OK && i < points; ++i)
                     o.Expect(count == int32_t(points) && wavelengths[0] == count && values[i] == 0.0 &&
                                  wavelengths[i + 1] == int32_t(20000 + 100 * i),
                              "point");
+                const auto& asked = source.Requests();
+                const int32_t times[] = {10, 0, 20};
+                o.Expect(asked.size() == 3 || o.status == E_OUTOFMEMORY, "three requests");
+                for (size_t i = 0; i < asked.size() && i < 3; ++i)
+                    o.Expect(asked[i].time == times[i] && asked[i].selectorA == -2 && asked[i].selectorB == 65535 &&
+                                 asked[i].zero == 0 && asked[i].one == 1,
+                             "request");
                 return o.Add(count).AddReturned(values, points).AddReturned(wavelengths, points + 1);
             }};
 }
@@ -451,7 +462,7 @@ ExportCase SubtractedSpectrumCase(const char* input, size_t points, bool fail) {
 ExportCase UVRecordCase(const char* input, size_t points) {
     auto run = [=](const Invoke& call) {
         StandInSpectrumSource source;
-        Script(source, points, false);
+        Script(source, points);
         const BGSubtractionRequest request{10, 0, 20, source.Source(), 0, 0};
         UVSpecData record;
         std::memset(&record, 0x5C, sizeof record);
@@ -599,8 +610,9 @@ std::vector<ExportCase> AllExportCases() {
         PeakFromTimeCase(210, 0, 2),
         PeakFromTimeCase(1000, 1, 3),
         PeakFromTimeCase(1000, 0, 0),
-        SubtractedSpectrumCase("512 points", 512, false),
-        SubtractedSpectrumCase("a failing source", 3, true),
+        SubtractedSpectrumCase("512 points", 512, 0),
+        SubtractedSpectrumCase("a failing source", 3, 1),
+        SubtractedSpectrumCase("spectra that do not fit", 3, 2),
         UVRecordCase("512 points", 512),
         UVRecordCase("one point", 1),
         CaptionCase("list 2, two decimals", 2, 2,
