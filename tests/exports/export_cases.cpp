@@ -48,7 +48,6 @@ const std::vector<double>& Dark() {
     return dark;
 }
 
-// ---------------------------------------------------------------- tables
 
 ExportCase TableCase(const char* input, bool forDisplay, int32_t display, CalibrationRecord record,
                      int16_t n, int32_t status, int32_t first, int32_t last) {
@@ -96,8 +95,7 @@ ExportCase NearestCase(int32_t target, int32_t n, int32_t index) {
     return {"Lumitra_FindTargetElement", std::to_string(target), [=](const Invoke& call) {
                 Outcome o;
                 o.status = call(&Lumitra_FindTargetElement, target, kLookup, n);
-                o.Expect(o.status == index, "index");
-                return o;
+                return o.Expect(o.status == index, "index"), o;
             }};
 }
 
@@ -124,7 +122,6 @@ ExportCase ElementCase(CalibrationRecord record, int32_t wavelength, double elem
             }};
 }
 
-// --------------------------------------------------------------- kernels
 
 // n samples at 1, 2, ... with a bump in the middle; sub-step mode with 64
 // steps (4 for three samples) or midpoint mode. Out of memory after the
@@ -178,7 +175,6 @@ ExportCase FilterCase(const char* input, int32_t count, uint32_t halfWidth) {
             }};
 }
 
-// ----------------------------------------------------------- calibration
 
 ExportCase CalibrationCase(const char* input, int32_t method, bool withDarks) {
     return {"Lumitra_DoWavelengthCalibration", input, [=](const Invoke& call) {
@@ -229,7 +225,6 @@ ExportCase CalibrationExCase(const char* input, int32_t kind) {
             }};
 }
 
-// ---------------------------------------------------------------- checks
 
 WavelengthCheckResult Sentinel() {
     WavelengthCheckResult result;
@@ -324,7 +319,6 @@ ExportCase UserCheckCase(const char* input, int32_t display) {
             ExpectSplineSetUpFailure};
 }
 
-// ----------------------------------------------------------------- lamps
 
 // display != 0: the display grid with 5 at 230 nm and the band maximum 9 at
 // 250 nm and again at 255 nm (deuterium; ties keep the lower); display 0: knots every 50 nm from 500 nm whose
@@ -367,7 +361,6 @@ ExportCase MaxVoltageCase(const char* input, int32_t count, int32_t maximum) {
             }};
 }
 
-// ----------------------------------------------------------- chromatogram
 
 // Peaks 1..3 with retention times 100, 200, 300, each from 50 + 100k to
 // 149 + 100k, on one base that begins at the first; `count` 0: no peak.
@@ -407,8 +400,7 @@ ExportCase PeakFromTimeCase(int32_t time, int16_t fallback, int32_t peak) {
                 const auto table = PeakTable();
                 Outcome o;
                 o.status = call(&Lumitra_GetPeakFromRT, table.data(), time, fallback);
-                o.Expect(o.status == peak, "peak");
-                return o;
+                return o.Expect(o.status == peak, "peak"), o;
             }};
 }
 
@@ -560,69 +552,43 @@ std::vector<ExportCase> AllExportCases() {
         ComparisonCase("A starts inside B", Counted({19100, 19200, 19300}), Counted({19000, 19100, 19200}), 0, 1, 1),
         ComparisonCase("B starts inside A", Counted({19000, 19100, 19200}), Counted({19100, 19200, 19300}), 1, 2, 0),
         ComparisonCase("disjoint", Counted({19000, 19100}), Counted({19200, 19300}), 65535, 65535, 65535),
-        ElementCase(kUncalibrated, 65610, 383.0),
-        ElementCase(kUncalibrated, 19000, 7.90649),
+        ElementCase(kUncalibrated, 65610, 383.0), ElementCase(kUncalibrated, 19000, 7.90649),
         ElementCase(kStored, 65610, 383.25),
-        NearestCase(19050, 3, 1),  // a tie goes to the entry above
-        NearestCase(19040, 3, 0),
-        NearestCase(25000, 3, 2),
-        NearestCase(25000, 0, 0),
-        RangeCase(19050, 19150, 1, 1),
-        RangeCase(19150, 19050, 0, 2),  // exchanged
-        RangeCase(25000, 26000, 0, 2),
-        RangeCase(10000, 12000, 0, 0),
-        RangeCase(19040, 19040, 0, 0),
-        RangeCase(19100, 19100, 0, 0, 0),
-        SplineCase("three samples, four sub-steps", 1, 3),
-        SplineCase("the fine grid of 512 elements", 1, 512),
+        NearestCase(19050, 3, 1) /* a tie goes to the entry above */, NearestCase(19040, 3, 0),
+        NearestCase(25000, 3, 2), NearestCase(25000, 0, 0),
+        RangeCase(19050, 19150, 1, 1), RangeCase(19150, 19050, 0, 2) /* exchanged */, RangeCase(25000, 26000, 0, 2),
+        RangeCase(10000, 12000, 0, 0), RangeCase(19040, 19040, 0, 0), RangeCase(19100, 19100, 0, 0, 0),
+        SplineCase("three samples, four sub-steps", 1, 3), SplineCase("the fine grid of 512 elements", 1, 512),
         SplineCase("midpoint mode, 40 samples", 0, 40),
-        FilterCase("five samples, half-width 1", 5, 1),
-        FilterCase("2000 samples, half-width 640", 2000, 640),
+        FilterCase("five samples, half-width 1", 5, 1), FilterCase("2000 samples, half-width 640", 2000, 640),
         FilterCase("half-width 0", 16, 0),
-        CalibrationCase("fine grid, with darks", 0, true),
-        CalibrationCase("fine grid, no darks", 0, false),
+        CalibrationCase("fine grid, with darks", 0, true), CalibrationCase("fine grid, no darks", 0, false),
         CalibrationCase("refinement method, no sibling", -5, false),
-        WideSlitCase("wide line", 3.0),
-        WideSlitCase("narrow line", 1.0),
-        CalibrationExCase("two-line calibration with copies", 0),
-        CalibrationExCase("wide slit with a copy", 1),
+        WideSlitCase("wide line", 3.0), WideSlitCase("narrow line", 1.0),
+        CalibrationExCase("two-line calibration with copies", 0), CalibrationExCase("wide slit with a copy", 1),
         CalibrationExCase("an unknown kind", 2),
-        CheckCase("deuterium and holmium", false, false),
-        CheckCase("with darks", false, true),
-        CheckCase("no holmium spectrum", false, true, false),
-        CheckCase("deuterium and mercury", true, false),
+        CheckCase("deuterium and holmium", false, false), CheckCase("with darks", false, true),
+        CheckCase("no holmium spectrum", false, true, false), CheckCase("deuterium and mercury", true, false),
         CheckCase("with a dark", true, true),
-        UserCheckCase("element spectra", 0),
-        UserCheckCase("display grid", 1),
-        LampCase("display grid", true, 1, 0),
-        LampCase("five knots", false, 0, 5),
-        LampCase("two knots", true, 0, 2),
-        LampCase("1024 knots", false, 0, 1024),
-        LampCase("1025 knots", false, 0, 1025),
-        MaxVoltageCase("NaN skipped", 4, 2),
-        MaxVoltageCase("no values", 0, INT32_MIN),
+        UserCheckCase("element spectra", 0), UserCheckCase("display grid", 1),
+        LampCase("display grid", true, 1, 0), LampCase("five knots", false, 0, 5), LampCase("two knots", true, 0, 2),
+        LampCase("1024 knots", false, 0, 1024), LampCase("1025 knots", false, 0, 1025),
+        MaxVoltageCase("NaN skipped", 4, 2), MaxVoltageCase("no values", 0, INT32_MIN),
         PeakPairCase("Lumitra_GetBasePeaks", &Lumitra_GetBasePeaks, 3, 2, S_OK, 1, 3),
         PeakPairCase("Lumitra_GetBasePeaks", &Lumitra_GetBasePeaks, 3, 4, E_INVALIDARG, 0, 0),
         PeakPairCase("Lumitra_GetBaseTimes", &Lumitra_GetBaseTimes, 3, 3, S_OK, 50, 349),
         PeakPairCase("Lumitra_GetBaseTimes", &Lumitra_GetBaseTimes, 0, 1, E_ABORT, 0, 0),
         PeakPairCase("Lumitra_GetBaseTimesFromRT", &Lumitra_GetBaseTimesFromRT, 3, 210, S_OK, 50, 349),
         PeakPairCase("Lumitra_GetBaseTimesFromRT", &Lumitra_GetBaseTimesFromRT, 3, 1000, E_ABORT, 0, 0),
-        PeakFromTimeCase(210, 0, 2),
-        PeakFromTimeCase(1000, 1, 3),
-        PeakFromTimeCase(1000, 0, 0),
-        SubtractedSpectrumCase("512 points", 512, 0),
-        SubtractedSpectrumCase("a failing source", 3, 1),
+        PeakFromTimeCase(210, 0, 2), PeakFromTimeCase(1000, 1, 3), PeakFromTimeCase(1000, 0, 0),
+        SubtractedSpectrumCase("512 points", 512, 0), SubtractedSpectrumCase("a failing source", 3, 1),
         SubtractedSpectrumCase("spectra that do not fit", 3, 2),
-        UVRecordCase("512 points", 512),
-        UVRecordCase("one point", 1),
+        UVRecordCase("512 points", 512), UVRecordCase("one point", 1),
         CaptionCase("list 2, two decimals", 2, 2,
                     "190.00/250.00/310.00/370.00/430.00/490.00/550.00/610.00/670.00/730.00"),
-        CaptionCase("list 1, no decimals", 1, -3, "254/266/279"),
-        CaptionCase("first entry only", 0x102, 1, "190.0"),
+        CaptionCase("list 1, no decimals", 1, -3, "254/266/279"), CaptionCase("first entry only", 0x102, 1, "190.0"),
 #if !defined(_WIN32)
-        SearchesCase(),
-        SearchedDataCase("fine grid", 64, 0),
-        SearchedDataCase("fine grid, filtered", 64, 640),
+        SearchesCase(), SearchedDataCase("fine grid", 64, 0), SearchedDataCase("fine grid, filtered", 64, 640),
         SearchedDataCase("elements", 1, 0),
 #endif
     };
