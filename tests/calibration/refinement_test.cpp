@@ -27,16 +27,13 @@ const char *kSiblingName = "libkestrona.so", *kStandIn = "refine_standin.so",
 #endif
 
 // Puts a stand-in in the sibling's place (or none) for one test.
-class Sibling {
-public:
-    explicit Sibling(const char* standIn) : target_(kStandIns / "kestrona" / kSiblingName) {
-        fs::remove(target_);
-        if (standIn != nullptr) fs::copy_file(kStandIns / standIn, target_);
+struct Sibling {
+    const fs::path target = kStandIns / "kestrona" / kSiblingName;
+    explicit Sibling(const char* standIn) {
+        fs::remove(target);
+        if (standIn != nullptr) fs::copy_file(kStandIns / standIn, target);
     }
-    ~Sibling() { fs::remove(target_); }
-
-private:
-    fs::path target_;
+    ~Sibling() { fs::remove(target); }
 };
 
 // Lines whose three samples around `element` put the parabola's vertex

@@ -66,23 +66,18 @@ TEST(LineMeasurement, Widths) {
     }
 }
 
-UserCheckLine Line(int32_t target, int32_t halfWindow, int32_t allowed, int32_t valley = 0) {
-    UserCheckLine line;
-    std::memset(&line, 0x5A, sizeof line);
-    line.targetWavelength = target;
-    line.halfWindow = halfWindow;
-    line.allowedDeviation = allowed;
-    line.findMinimum = valley;
-    return line;
-}
-
-UserCheckList List(std::initializer_list<UserCheckLine> lines) {
+// A peak at 404.7 nm, the line under test, a valley at 546.1 nm; every other
+// byte 0x5A.
+UserCheckList List(int32_t target, int32_t halfWindow) {
     UserCheckList list;
     std::memset(&list, 0x5A, sizeof list);
-    list.checkCount = int16_t(lines.size());
-    list.option = 0;
-    int i = 0;
-    for (const auto& line : lines) list.lines[i++] = line;
+    list.checkCount = 3, list.option = 0;
+    const int32_t lines[3][4] = {{40470, 300, 100, 0}, {target, halfWindow, 5, 0}, {54610, 300, 100, 1}};
+    for (int i = 0; i < 3; ++i) {
+        UserCheckLine& l = list.lines[i];
+        l.targetWavelength = lines[i][0], l.halfWindow = lines[i][1], l.allowedDeviation = lines[i][2];
+        l.findMinimum = lines[i][3];
+    }
     return list;
 }
 
@@ -110,7 +105,7 @@ TEST(UserCheck, WindowsAndLineOrder) {
                                 {50000, -1, E_INVALIDARG},  {50000, -30000, E_INVALIDARG}, {50000, -40000, E_FAIL},
                                 {18999, -1, E_FAIL},        {40000, -2147483647, E_FAIL}, {50000, 70000, E_FAIL}};
     for (const auto& c : cases) {
-        UserCheckList list = List({Line(40470, 300, 100), Line(c[0], c[1], 5), Line(54610, 300, 100, 1)});
+        UserCheckList list = List(c[0], c[1]);
         const UserCheckList before = list;
         EXPECT_EQ(Lumitra_DoUserDefinedWavelengthCheck(1, &kRecord, g.first.data(), g.second.data(), &list), c[2])
             << c[0] << " +- " << c[1];
