@@ -104,7 +104,7 @@ BENCHMARK(BM_GetBGSubtractedSpectrum);
 void BM_GetBGSubtractedUVSpecData(benchmark::State& state) {
     const lumitra::test::SiblingControls sibling;
     if (!sibling.Ready()) {
-        state.SkipWithError("stand-in sibling library not found next to the benchmark");
+        state.SkipWithError("stand-in sibling library not found in the stand-ins folder");
         return;
     }
     lumitra::test::StandInSpectrumSource source;

@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "lumitra/lumitra.h"
+#if !defined(_WIN32)
+#include "lumitra/lumitra_rules.h"
+#endif
 
 namespace {
 
@@ -24,16 +27,13 @@ const char *kSiblingName = "libkestrona.so", *kStandIn = "refine_standin.so",
 #endif
 
 // Puts a stand-in in the sibling's place (or none) for one test.
-class Sibling {
-public:
-    explicit Sibling(const char* standIn) : target_(kStandIns / "kestrona" / kSiblingName) {
-        fs::remove(target_);
-        if (standIn != nullptr) fs::copy_file(kStandIns / standIn, target_);
+struct Sibling {
+    const fs::path target = kStandIns / "kestrona" / kSiblingName;
+    explicit Sibling(const char* standIn) {
+        fs::remove(target);
+        if (standIn != nullptr) fs::copy_file(kStandIns / standIn, target);
     }
-    ~Sibling() { fs::remove(target_); }
-
-private:
-    fs::path target_;
+    ~Sibling() { fs::remove(target); }
 };
 
 // Lines whose three samples around `element` put the parabola's vertex
@@ -64,6 +64,17 @@ TEST(RefinementMethod, RefinedPositionsRoundToTheRecord) {
         EXPECT_EQ(record.position2, c.position2);
         EXPECT_EQ(record.position1, c.position1);
         EXPECT_TRUE(record.wavelength1 == 36080 && record.wavelength2 == 65610);
+#if !defined(_WIN32)
+        // The rules' searches: the coarse windows (0-based elements) and the
+        // maxima handed to the sibling.
+        const double* differences[] = {first.data(), second.data()};
+        LumitraLineSearch s[2];
+        int32_t count = 0;
+        ASSERT_EQ(LumitraRules_DescribeSearches(LUMITRA_OPERATION_REFINEMENT, &record, differences, s, 2, &count), S_OK);
+        EXPECT_TRUE(count == 2 && s[0].firstSample == 128 && s[0].lastSample == 167 && s[1].firstSample == 365 &&
+                    s[1].lastSample == 404 && s[0].foundSample == 146 && s[1].foundSample == c.element656 - 1 &&
+                    s[1].floor == 0.0 && s[1].samplesPerElement == 1 && s[0].foundPosition == 147.0);
+#endif
         // The Ex entry copies nothing with the refinement method.
         std::vector<double> copy(512, -1.0);
         ASSERT_EQ(Lumitra_DoWavelengthCalibrationEx(c.method, first.data(), second.data(), copy.data(), copy.data(),

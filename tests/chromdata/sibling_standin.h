@@ -34,27 +34,18 @@ inline long SiblingAttachCount() {
 #endif
 }
 
-// Whether the stand-in is loaded in this process (no reference taken).
-inline bool SiblingLoaded() {
+// Whether the stand-in is loaded in this process (no reference taken);
+// with `release`, drops one reference to it, as if its loader released it.
+inline bool SiblingLoaded(bool release = false) {
 #if defined(_WIN32)
-    return ::GetModuleHandleA(kSiblingFile) != nullptr;
+    HMODULE handle = ::GetModuleHandleA(kSiblingFile);
+    if (release) ::FreeLibrary(handle);
 #else
     void* handle = ::dlopen(kSiblingFile, RTLD_NOW | RTLD_NOLOAD);
     if (handle != nullptr) ::dlclose(handle);
+    if (handle != nullptr && release) ::dlclose(handle);
+#endif
     return handle != nullptr;
-#endif
-}
-
-// Drops one reference to the loaded stand-in, as if its loader released it.
-inline void ReleaseSiblingOnce() {
-#if defined(_WIN32)
-    ::FreeLibrary(::GetModuleHandleA(kSiblingFile));
-#else
-    void* handle = ::dlopen(kSiblingFile, RTLD_NOW | RTLD_NOLOAD);
-    if (handle == nullptr) return;
-    ::dlclose(handle);
-    ::dlclose(handle);
-#endif
 }
 
 // The stand-in's controls, through a reference of the test's own that is

@@ -3,7 +3,7 @@
 // by time (several replies for one time are served in turn, the last one
 // repeated). Its arrays come from the task allocator as the host's do
 // (support/host_memory.h: in white-box programs the allocation hook counts
-// and can fail them); it counts what it hands out and records every request.
+// and can fail them); it records every request.
 #pragma once
 
 #include <cstdint>
@@ -44,8 +44,6 @@ public:
     ISpectrumSource* Source() { return &object_; }
 
     const std::vector<Request>& Requests() const { return requests_; }
-    // Arrays handed to the library so far.
-    long ArraysHandedOut() const { return handedOut_; }
 
 private:
     struct Object : ISpectrumSource {
@@ -91,7 +89,6 @@ private:
         *values = v;
         *wavelengths = w;
         *count = reply.reportedCount.value_or(n);
-        handedOut_ += (v != nullptr) + (w != nullptr);
         return reply.status;
     }
 
@@ -100,7 +97,6 @@ private:
     std::map<int32_t, std::vector<Reply>> replies_;
     std::map<int32_t, size_t> served_;
     std::vector<Request> requests_;
-    long handedOut_ = 0;
 };
 
 }  // namespace lumitra::test

@@ -53,8 +53,7 @@ static void CountAttach(void) {
 
 #if defined(_WIN32)
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-    (void)instance;
-    (void)reserved;
+    (void)instance, (void)reserved;
     if (reason == DLL_PROCESS_ATTACH) CountAttach();
     return TRUE;
 }
@@ -65,14 +64,9 @@ __attribute__((constructor)) static void OnLoad(void) { CountAttach(); }
 #if !defined(VARNEX2_WITHOUT_ALLOCATOR)
 STANDIN_EXPORT int32_t STANDIN_CALL Tool_AllocateUVSpecData(UVSpecData* record, int32_t count) {
     const size_t points = count > 0 ? (size_t)count : 1;
-    record->time = 0x5A5A5A5A;
-    record->pointCount = -7;
-    record->firstWavelength = -7;
-    record->lastWavelength = -7;
-    record->maxValue = 12345.0;
-    record->minValue = -12345.0;
-    record->reserved1 = 0x11111111;
-    record->reserved2 = 0x22222222;
+    const UVSpecData scribbled = {0x5A5A5A5A, -7, -7, -7, 12345.0, -12345.0,
+                                  record->values, record->wavelengths, 0x11111111, 0x22222222};
+    *record = scribbled;
     const int32_t failStatus = LOAD(g_failStatus);
     if (failStatus < 0) {
         STORE(g_failStatus, 0);

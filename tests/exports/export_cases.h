@@ -39,9 +39,7 @@ struct Outcome {
         return *this;
     }
     template <typename T>
-    Outcome& Add(const T& value) {
-        return AddArray(&value, 1);
-    }
+    Outcome& Add(const T& value) { return AddArray(&value, 1); }
     template <typename T>
     Outcome& AddReturned(T* buffer, size_t n) {
         Add(buffer != nullptr);

@@ -20,27 +20,16 @@ public:
         for (int32_t i = 1; i <= n - 2; ++i)
             sig[i] = double(Sub(x[i], x[i - 1])) / double(Sub(x[i + 1], x[i - 1]));
         auto h = [&](int32_t i) { return double(Sub(x[i + 1], x[i])); };
-        if (yp1 > 9.9e29) {
-            y2_[0] = 0.0;
-            u[0] = 0.0;
-        } else {
-            y2_[0] = -0.5;
-            u[0] = ((y[1] - y[0]) / h(0) - yp1) * (3.0 / h(0));
-        }
+        y2_[0] = yp1 > 9.9e29 ? 0.0 : -0.5;  // natural start, or the slope yp1
+        u[0] = yp1 > 9.9e29 ? 0.0 : ((y[1] - y[0]) / h(0) - yp1) * (3.0 / h(0));
         for (int32_t i = 1; i <= n - 2; ++i) {
             const double p = y2_[i - 1] * sig[i] + 2.0;
             y2_[i] = (sig[i] - 1.0) / p;
             const double d = (y[i + 1] - y[i]) / h(i) - (y[i] - y[i - 1]) / h(i - 1);
             u[i] = (d * 6.0 / double(Sub(x[i + 1], x[i - 1])) - sig[i] * u[i - 1]) / p;
         }
-        double qn, un;
-        if (ypn > 9.9e29) {
-            qn = 0.0;
-            un = 0.0;
-        } else {
-            qn = 0.5;
-            un = (ypn - (y[n - 1] - y[n - 2]) / h(n - 2)) * (3.0 / h(n - 2));
-        }
+        const double qn = ypn > 9.9e29 ? 0.0 : 0.5;  // natural end, or the slope ypn
+        const double un = ypn > 9.9e29 ? 0.0 : (ypn - (y[n - 1] - y[n - 2]) / h(n - 2)) * (3.0 / h(n - 2));
         y2_[n - 1] = (un - qn * u[n - 2]) / (qn * y2_[n - 2] + 1.0);
         for (int32_t k = n - 2; k >= 0; --k) y2_[k] = y2_[k] * y2_[k + 1] + u[k];
     }
@@ -61,14 +50,8 @@ public:
         for (; i < count; ++i) {
             const int32_t t = GridPoint(start, step, i);
             if (t > x_[n - 1]) break;
-            bool found = false;
-            for (; k < n - 1; ++k) {
-                if (x_[k] <= t && t < x_[k + 1]) {
-                    found = true;
-                    break;
-                }
-            }
-            if (!found) break;
+            while (k < n - 1 && !(x_[k] <= t && t < x_[k + 1])) ++k;
+            if (k == n - 1) break;
             index[i] = k + 1;
         }
         return index;
@@ -76,14 +59,11 @@ public:
 
     std::vector<double> Evaluate(int32_t count, int32_t start, int32_t step) const {
         const std::vector<int32_t> index = IntervalIndex(count, start, step);
-        std::vector<double> values(count);
+        std::vector<double> values(count, 0.0);
         for (int32_t i = 0; i < count; ++i) {
             const int32_t t = GridPoint(start, step, i);
-            if (index[i] == 0) {
-                values[i] = 0.0;
-                continue;
-            }
             const int32_t hi = index[i], lo = hi - 1;
+            if (hi == 0) continue;  // 0.0 outside the range
             const double h = double(Sub(x_[hi], x_[lo]));
             const double a = double(Sub(x_[hi], t)) / h;
             const double b = double(Sub(t, x_[lo])) / h;

@@ -74,10 +74,7 @@ template <class Request>
 bool LiteralSubStepSpline(Request& r) {
     const int32_t N = r.outCount, F = r.subSteps;
     if (F <= 0) return false;
-    for (int32_t o = 0; o < N; ++o) {
-        r.outX[o] = 0.0;
-        r.outY[o] = 0;
-    }
+    for (int32_t o = 0; o < N; ++o) r.outX[o] = 0.0, r.outY[o] = 0;
     std::vector<double> evalX(65536), evalY(65536);
     std::vector<std::vector<double>> block(8, std::vector<double>(1026));
     auto &a = block[0], &b = block[1], &c = block[2], &d = block[3], &x = block[4], &e = block[5],
@@ -104,22 +101,11 @@ bool LiteralSubStepSpline(Request& r) {
     if (i1 == N - 1 && r.endX > r.inX[i1] && r.inX[i1] != 0.0) return false;
     const int32_t m = i1 - i0 + 1;
     if (m < 2 || m > 1025) return false;
-    for (int32_t k = 1; k <= m; ++k) {
-        x[k] = k - 1;
-        a[k] = double(r.inY[i0 + k - 1]);
-    }
-    b[1] = 0.0;
-    b[m] = 0.0;
-    e[1] = 1.0;
-    h[1] = 0.0;
-    for (int32_t k = 2; k <= m; ++k) {
-        h[k] = x[k] - x[k - 1];
-        delta[k] = (a[k] - a[k - 1]) / h[k];
-    }
-    for (int32_t k = 2; k <= m - 1; ++k) {
-        b[k] = 3.0 * (delta[k] * h[k + 1] + delta[k + 1] * h[k]);
-        e[k] = 2.0 * (h[k] + h[k + 1]);
-    }
+    for (int32_t k = 1; k <= m; ++k) x[k] = k - 1, a[k] = double(r.inY[i0 + k - 1]);
+    b[1] = b[m] = 0.0, e[1] = 1.0, h[1] = 0.0;
+    for (int32_t k = 2; k <= m; ++k) h[k] = x[k] - x[k - 1], delta[k] = (a[k] - a[k - 1]) / h[k];
+    for (int32_t k = 2; k <= m - 1; ++k)
+        b[k] = 3.0 * (delta[k] * h[k + 1] + delta[k + 1] * h[k]), e[k] = 2.0 * (h[k] + h[k + 1]);
     for (int32_t k = 2; k <= m - 1; ++k) {
         const double w = h[k + 1] / e[k - 1];
         e[k] = e[k] - w * h[k - 1];
@@ -141,12 +127,8 @@ bool LiteralSubStepSpline(Request& r) {
         int32_t k = 1;
         if (!(u < x[1])) {
             k = m - 1;
-            for (int32_t kk = 1; kk <= m - 1; ++kk) {
-                if (x[kk + 1] > u) {
-                    k = kk;
-                    break;
-                }
-            }
+            for (int32_t kk = m - 1; kk >= 1; --kk)
+                if (x[kk + 1] > u) k = kk;  // the smallest such kk
         }
         const double rr = u - x[k];
         evalY[j] = ((d[k] * rr + c[k]) * rr + b[k]) * rr + a[k];
@@ -156,10 +138,7 @@ bool LiteralSubStepSpline(Request& r) {
             r.outX[int64_t(rr) * F + s] = r.inX[rr] + ((r.inX[rr + 1] - r.inX[rr]) * s) / F;
     const double dd = (r.inX[q - 1] - r.inX[q - 2]) / F;
     double v = r.inX[q - 1];
-    for (int32_t s = 0; s < F; ++s) {
-        r.outX[int64_t(q - 1) * F + s] = v;
-        v = v + dd;
-    }
+    for (int32_t s = 0; s < F; ++s) r.outX[int64_t(q - 1) * F + s] = v, v = v + dd;
     r.outX[int64_t(q) * F] = v;
     for (int32_t j = 0; j <= n; ++j) r.outY[int64_t(i0) * F + j] = LiteralTruncate(evalY[j]);
     return true;
@@ -219,10 +198,7 @@ inline void LiteralMidpointPass(TrackedArray<double>& sx, TrackedArray<int32_t>&
 
 // False when the library refuses the request.
 inline bool LiteralMidpoint(LiteralRequest& r) {
-    for (int32_t o = 0; o < r.outCount; ++o) {
-        r.outX[o] = 0.0;
-        r.outY[o] = 0;
-    }
+    for (int32_t o = 0; o < r.outCount; ++o) r.outX[o] = 0.0, r.outY[o] = 0;
     bool refused = false;
     LiteralMidpointPass(r.inX, r.inY, r.outX, r.outY, r.endX, r.outCount, refused);
     if (!refused) LiteralMidpointPass(r.outX, r.outY, r.inX, r.inY, r.endX, r.outCount, refused);

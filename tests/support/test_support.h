@@ -1,7 +1,6 @@
 // Helpers shared by the suites: allocation balance and failure sweeps over
-// the library's allocation hook, a seeded generator and digest that give
-// the same sequence on every build, and comparisons in units in the last
-// place (the contract's worked examples are rounded decimals).
+// the library's allocation hook, and a seeded generator and digest that
+// give the same sequence on every build.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -92,16 +91,6 @@ inline uint64_t Bits(double value) {
     uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     return bits;
-}
-
-inline bool NearUlps(double a, double b, int64_t ulps = 4) {
-    if (a == b) return true;
-    auto ordered = [](double v) {
-        const auto i = static_cast<int64_t>(Bits(v));
-        return i < 0 ? INT64_MIN - i : i;
-    };
-    const int64_t d = ordered(a) - ordered(b);
-    return d <= ulps && d >= -ulps;
 }
 
 }  // namespace lumitra::test
