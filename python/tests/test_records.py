@@ -269,3 +269,27 @@ def test_the_drift_plot_carries_each_fit_to_its_forecast_and_marks_failed_runs(t
     assert not [line for line in lines_axis.get_lines() if line.get_label() == "failed"]
     assert [line.get_label() for line in steady_axis.get_lines()].count("failed") == 1
     assert "deuterium lamp" in lamp_axis.get_ylabel() and len(lamp_axis.get_lines()) == 2
+
+
+def test_the_demo_figure_shows_the_spectra_and_deviations_it_measured():
+    from lumitra.app.demo import run_demo
+    from lumitra.app.plotting import demo_figure
+    outcome = run_demo()
+    figure = demo_figure(outcome)
+    d2_axis, holmium_axis, mercury_axis, before_axis, after_axis = figure.axes
+    inset, = d2_axis.child_axes
+    scale = outcome.table_after[:d2_axis.get_lines()[0].get_xdata().size] / 100.0
+    d2 = outcome.data.d2 - outcome.data.dark
+    np.testing.assert_array_equal(d2_axis.get_lines()[0].get_ydata(), d2)
+    np.testing.assert_array_equal(d2_axis.get_lines()[0].get_xdata(), scale)
+    shown = inset.get_lines()[1].get_xdata()  # the new scale about the 656.1 nm line
+    assert shown.min() > 645 and shown.max() < 668 and shown.size == ((scale > 645) & (scale < 668)).sum()
+    assert mercury_axis.get_yscale() == "log"
+    for axis, results in ((before_axis, outcome.before), (after_axis, outcome.after)):
+        deviations = {line.reference: line.deviation for r in results for line in r.lines}
+        heights = [bar.get_height() for bar in axis.containers[0]]
+        assert heights == [0.0 if deviations[r] is None else deviations[r] for r in sorted(deviations)]
+        for text, r in zip(axis.texts, sorted(deviations)):
+            d = deviations[r]
+            assert text.get_text() == ("n/a" if d is None else f"{d:+.2f}")
+            assert text.get_va() == ("bottom" if d is None or d >= 0 else "top")
