@@ -386,6 +386,24 @@ def test_a_known_drift_and_its_crossing_date_are_found(lumitra_cli, tmp_path):
     assert abs(date.fromisoformat(found[546.1]["leaves_tolerance"]) - crossing.date()).days <= 10
 
 
+
+@pytest.mark.parametrize("deviations, leaves, outside", [
+    ((0.1, 0.2, 0.3, 0.4), 270, False),    # +0.1 nm a month: reaches +1 nm in the tenth
+    ((0.4, 0.7, 1.0, 1.3), 60, True),      # left +1 nm in the third month
+    ((-1.4, -1.6, -1.8, -2.0), 0, True),   # outside from the first run on
+    ((-2.0, -1.8, -1.6, -1.4), 0, True),   # moving back, still outside: since the first run
+    ((0.3, 0.31, 0.29, 0.3), None, False),  # no significant drift, no date
+])
+def test_a_drift_gets_the_date_it_leaves_or_left_its_tolerance(deviations, leaves, outside):
+    from lumitra.app.drift import fit_drift
+    start = datetime(2025, 1, 1, tzinfo=timezone.utc)
+    epochs = [(start + timedelta(days=30 * k)).timestamp() for k in range(4)]
+    found = fit_drift(epochs, deviations, 1.0)
+    assert found["outside"] == outside and (found["leaves_tolerance"] is None) == (leaves is None)
+    if leaves is not None:
+        assert found["leaves_tolerance"] == (start + timedelta(days=leaves)).date().isoformat()
+        assert found["crossing"].startswith("left" if outside else "reaches")
+
 def test_pip_installs_a_package_that_carries_its_library_and_survives_the_clone(tmp_path):
     """Offline, into a virtual environment that sees the system's packages; the clone it was
     installed from is then moved away."""

@@ -27,13 +27,13 @@ SIGNIFICANT = 2.0    # a drift counts when it exceeds this many standard errors
 def fit_drift(epochs, deviations, tolerance: float) -> dict:
     """Straight-line fit of deviations (nm) over time (seconds since 1970):
     the drift in nm per 30 days with its standard error and, where the drift
-    is significant, when the fitted deviation reaches +/-tolerance, with the
-    standard uncertainty of that date in days."""
+    is significant, when the fitted deviation reaches (or, already outside,
+    left) +/-tolerance, with the standard uncertainty of that date in days."""
     days = (np.asarray(epochs, dtype=float) - epochs[0]) / 86400.0
     y = np.asarray(deviations, dtype=float)
     result = {"runs": int(y.size), "drift_nm_per_30_days": None, "standard_error": None,
               "leaves_tolerance": None, "leaves_tolerance_uncertainty_days": None,
-              "crossing": None, "fit": None}
+              "outside": False, "crossing": None, "fit": None}
     if y.size < 3 or np.ptp(days) <= 0:
         result["crossing"] = "too few runs since the last calibration to fit a drift"
         return result
@@ -55,18 +55,24 @@ def fit_drift(epochs, deviations, tolerance: float) -> dict:
     if slope == 0 or abs(slope) <= SIGNIFICANT * error:
         result["crossing"] = "no significant drift"
         return result
+    # The fitted line's crossing of the tolerance it moves towards; a line
+    # already outside left on the date the fit crossed, or was outside from
+    # the first run on (never earlier): either way the most urgent date.
     now = intercept + slope * days[-1]
-    if abs(now) > tolerance:
-        result["crossing"] = "the fitted deviation is already outside the tolerance"
-        return result
-    reach = (math.copysign(tolerance, slope) - intercept) / slope
+    outside = abs(now) > tolerance
+    side = math.copysign(tolerance, now if outside else slope)
+    reach = (side - intercept) / slope
+    if outside and not 0.0 <= reach <= days[-1]:
+        reach = 0.0
     uncertainty = math.sqrt(max(var_intercept + reach ** 2 * var_slope
                                 + 2 * reach * covariance, 0.0)) / abs(slope)
     when = datetime.fromtimestamp(epochs[0], timezone.utc) + timedelta(days=float(reach))
     result["leaves_tolerance"] = when.date().isoformat()
     result["leaves_tolerance_uncertainty_days"] = round(uncertainty, 1)
-    result["crossing"] = (f"reaches {math.copysign(tolerance, slope):+.2f} nm on {when.date()} "
-                          f"+/- {uncertainty:.1f} days")
+    result["outside"] = outside
+    result["crossing"] = (
+        f"{'left' if outside else 'reaches'} {side:+.2f} nm on {when.date()} "
+        f"+/- {uncertainty:.1f} days" + ("; already outside the tolerance" if outside else ""))
     return result
 
 

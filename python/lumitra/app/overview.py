@@ -101,7 +101,7 @@ def detector_view(path, detector: str):
         lines.append("  last check        none logged")
     lines.append("  forecast          " + (
         f"{first['reference_nm']:.1f} nm {first['crossing']}" if first else
-        "no line is forecast to leave its tolerance"))
+        "no line is forecast to leave its tolerance (no significant drift)"))
     breaks = verify(path)
     lines.append("  audit trail       " + ("whole" if not breaks else
                                           f"BROKEN ({breaks[0]}): do not trust this record"))
@@ -220,7 +220,7 @@ def fleet_rows(runs: list[dict]) -> list[dict]:
                         f"{item['drift_nm_per_30_days']:+.3f} ± {item['standard_error']:.3f}")
                        for item in items],
             "forecast": first["leaves_tolerance"] if first else "",
-            "forecast_text": (f"{first['leaves_tolerance']} ± "
+            "forecast_text": (f"{'left ' if first['outside'] else ''}{first['leaves_tolerance']} ± "
                               f"{first['leaves_tolerance_uncertainty_days']:.1f} d "
                               f"({first['reference_nm']:.1f} nm)") if first else "none",
             "plot": _sparkline(since_calibration(own) or own, items),

@@ -270,7 +270,7 @@ def history_figure(runs: Sequence[dict], drifts: Sequence[dict]) -> Figure:
             dates = [date(e) for e in epochs]
             label = f"drift {item['drift_nm_per_30_days']:+.3f} nm/30 d"
             if item["leaves_tolerance"]:
-                label += (f", leaves {item['leaves_tolerance']} +/- "
+                label += (f", {'left' if item['outside'] else 'leaves'} {item['leaves_tolerance']} +/- "
                           f"{item['leaves_tolerance_uncertainty_days']:.0f} d")
             ax.plot(dates, value, color="tab:red", lw=1.0, label=label)
             ax.fill_between(dates, value - spread, value + spread, color="tab:red", alpha=0.12)
