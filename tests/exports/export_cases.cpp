@@ -547,6 +547,7 @@ std::vector<ExportCase> AllExportCases() {
         TableCase("no count", false, 0, kUncalibrated, 0, E_INVALIDARG, 0, 0),
         TableCase("element table", true, 0, kUncalibrated, 1, S_OK, 18159, 81429),
         TableCase("display grid", true, 7, kStored, 2, S_OK, 19000, 80000),
+        TableCase("display grid without count", true, 7, kStored, 0, E_INVALIDARG, 0, 0),
         ComparisonCase("equal", Counted(grid), Counted(grid), 0, 610, 0),
         ComparisonCase("B inside A", Counted(grid), Counted(stretch), 100, 299, 0),
         ComparisonCase("A starts inside B", Counted({19100, 19200, 19300}), Counted({19000, 19100, 19200}), 0, 1, 1),
