@@ -181,6 +181,7 @@ CALLS = [
     ("a peak beyond the table", lambda s: base_peaks(TWO, 3), InvalidArgError),
     ("a peak beyond 32 bits", lambda s: base_peaks(TWO, 2**32 + 1), ValueError),
     ("a background extrapolated", lambda s: subtracted(source, 30), ([5.0, 8.0, -1.0], W3)),
+    ("a spectrum of one point", lambda s: subtracted(lambda t: ([float(t)], [25400]), 15), ([0.0], [25400])),
     ("a selector beyond 16 bits", lambda s: subtracted(source, 15, 2**15, 0), ValueError),
     ("an unsigned selector beyond 16 bits", lambda s: subtracted(source, 15, 0, 2**16), ValueError),
     ("a negative unsigned selector", lambda s: subtracted(source, 15, 0, -1), ValueError),
