@@ -285,11 +285,36 @@ def test_the_demo_figure_shows_the_spectra_and_deviations_it_measured():
     shown = inset.get_lines()[1].get_xdata()  # the new scale about the 656.1 nm line
     assert shown.min() > 645 and shown.max() < 668 and shown.size == ((scale > 645) & (scale < 668)).sum()
     assert mercury_axis.get_yscale() == "log"
+    _readable(figure)  # two columns below the deuterium panel, the right one at the edge
+    assert min(ax.get_position().x1 for ax in (mercury_axis, after_axis)) > 0.85
     for axis, results in ((before_axis, outcome.before), (after_axis, outcome.after)):
         deviations = {line.reference: line.deviation for r in results for line in r.lines}
         heights = [bar.get_height() for bar in axis.containers[0]]
+        low, high = axis.get_ylim()  # every bar and the tolerance band in view
+        assert low <= min(heights + [-outcome.tolerance]) and max(heights + [outcome.tolerance]) <= high
         assert heights == [0.0 if deviations[r] is None else deviations[r] for r in sorted(deviations)]
         for text, r in zip(axis.texts, sorted(deviations)):
             d = deviations[r]
             assert text.get_text() == ("n/a" if d is None else f"{d:+.2f}")
             assert text.get_va() == ("bottom" if d is None or d >= 0 else "top")
+
+
+def _readable(figure):
+    """No panel hides another, each is at least 2 inches tall, and together they span the
+    figure's width."""
+    boxes = [ax.get_position() for ax in figure.axes]
+    width, height = figure.get_size_inches()
+    for k, a in enumerate(boxes):
+        assert a.height * height >= 2.0, a
+        for b in boxes[k + 1:]:
+            assert a.x1 <= b.x0 or b.x1 <= a.x0 or a.y1 <= b.y0 or b.y1 <= a.y0, (a, b)
+    assert min(b.x0 for b in boxes) < 0.15 and max(b.x1 for b in boxes) > 0.85
+
+
+def test_a_figure_of_several_spectra_gives_each_its_own_readable_panel():
+    from lumitra.app.plotting import Panel, spectra_figure
+    x = np.linspace(190.0, 800.0, 512)
+    panels = [Panel(f"panel {k}", x, [("signal", np.sin(x / (k + 5)))]) for k in range(4)]
+    figure = spectra_figure("four panels", panels)
+    assert [ax.get_title() for ax in figure.axes] == [f"panel {k}" for k in range(4)]
+    _readable(figure)
