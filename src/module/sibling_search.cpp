@@ -3,9 +3,11 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace lumitra::module {
@@ -22,6 +24,22 @@ link_map* OwnObject() {
                   RTLD_DL_LINKMAP) == 0)
         return nullptr;
     return object;
+}
+
+// The folder the object was loaded from. The loader keeps it for every
+// library, but for the program itself only when its run path uses $ORIGIN,
+// and dlinfo() then copies from a null pointer: for a program that holds
+// this code (the static library linked in), /proc/self/exe gives its folder.
+bool ObjectFolder(link_map* object, char (&folder)[PATH_MAX]) {
+    if (object->l_name != nullptr && object->l_name[0] != '\0')
+        return ::dlinfo(object, RTLD_DI_ORIGIN, folder) == 0;
+    const ssize_t length = ::readlink("/proc/self/exe", folder, PATH_MAX - 1);
+    if (length <= 0) return false;
+    folder[length] = '\0';
+    char* slash = std::strrchr(folder, '/');
+    if (slash == nullptr) return false;
+    *slash = '\0';
+    return true;
 }
 
 void* OpenIn(const std::string& folder, const std::string& fileName) {
@@ -56,7 +74,7 @@ void* OpenSibling(const std::string& fileName) {
     if (object == nullptr) return nullptr;
 
     char origin[PATH_MAX] = {};
-    if (::dlinfo(object, RTLD_DI_ORIGIN, origin) == 0 && origin[0] == '/') {
+    if (ObjectFolder(object, origin) && origin[0] == '/') {
         if (void* handle = OpenIn(origin, fileName)) return handle;
     }
 
