@@ -309,8 +309,9 @@ LUMITRA_API int32_t LUMITRA_CALL Lumitra_GetElementIndexFromWavelengthTable(
  * the last sample.
  * Midpoint mode (mode 0): three passes that each insert the middle of every
  * interval up to endX; all four arrays need room for the eight-fold series
- * of the points up to endX (and the midpoint after it), whatever outCount
- * is; afterwards inX/inY hold the four-fold series.
+ * of the points up to endX, the midpoint after it and, up to index
+ * outCount, the four values after that, which the four-point rule reads;
+ * afterwards inX/inY hold the four-fold series.
  * E_INVALIDARG, nothing written: request null; sub-steps <= 0, q < 2,
  * fewer than 2 or more than 1025 knots, more than 65536 evaluation points;
  * in either mode a range scan that reaches index outCount - 1 without

@@ -10,7 +10,8 @@
 // nothing. A request is refused when one of its range scans reaches index
 // outCount - 1 without meeting endX or a 0.0 abscissa (it would run past
 // the caller's data); any other is then run on the caller's arrays, which
-// the caller sizes for the eight-fold series of the points up to endX.
+// the caller sizes for the eight-fold series of the points up to endX and
+// the places after it that the four-point rule reads (see lumitra.h).
 #include <cstdint>
 
 #include "numeric/spline_interpolation.h"
