@@ -165,12 +165,19 @@ void FuzzSpline(Input& in) {
     if (!exact) startX = in.Double(), endX = in.Double();
     const int32_t z = in.OneIn(4) ? in.InRange(1, samples - 1) : samples;  // 0.0 ends the data there
     x[z] = 0.0;
-    // The knots, points and room that result: midpoint passes write the 8-fold series up to endX and the
-    // midpoint after it, the four-point rule reads four places on, up to outCount; out of order, any use.
-    const bool known = exact && !(i1 == i0 && z <= i0), midpoint = mode == 0, ordered = exact && i1 > i0 && z > i1;
-    const int32_t first = startX <= x[0] ? 0 : std::min(i0, z - 1), last = i1 == i0 ? i0 : std::min(i1, z);
+    // The knots, points and room that result: midpoint passes write the eight-fold series up to endX and its
+    // next midpoint, the rule reads four on, up to outCount; out of order, what any uses. Both scans stop at a
+    // 0.0 and at index outCount - 1, so the first knot may lie before i0. With endX at most x[i0] the second
+    // scan then takes the next sample if endX lies above the first knot, refused if that is outCount - 1 and
+    // still below endX; served, outY is written up to (first + 2) * F, for a first scan stopped at
+    // outCount - 1 that is outCount * F, far past outCount.
+    const bool known = exact, midpoint = mode == 0, ordered = exact && i1 > i0 && z > i1;
+    const int32_t first = startX <= x[0] ? 0 : std::max(0, std::min({i0, z - 1, outCount - 2}));
+    const bool early = i1 == i0 && first < i0;
+    const int32_t last = early ? first + (endX > x[first]) : i1 == i0 ? i0 : std::min(i1, z);
+    const bool unreached = last == outCount - 1 && x[last] != 0.0 && endX > x[last];
     const int32_t q = outCount / f, m = last - first + 1, n = int32_t(m / (1.0 / f)), series = 8 * i1 + 2;
-    const bool valid = known && steps > 0 && q >= 2 && m >= 2 && m <= 1025 && n < 65536 && last < outCount;
+    const bool valid = known && steps > 0 && q >= 2 && m >= 2 && m <= 1025 && n < 65536 && last < outCount && !unreached;
     const size_t room = !midpoint ? (known ? 1 : size_t(samples + 1) * f + 65537)
                         : ordered ? size_t(std::max(series, std::min(outCount + 1, series + 4)))
                                   : size_t(2 * std::max(outCount, 0) + 2);
