@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A fuzzing campaign: every libFuzzer target (or the ones named), one after
-# the other, each for SECONDS (default 300), niced, in libFuzzer's fork mode
+# the other, each for SECONDS (default 180), niced, in libFuzzer's fork mode
 # over LUMITRA_FUZZ_JOBS processes (default: one per core). The targets
 # whose inputs resample and filter full-size spectra (test label full-size)
 # run in the fuzz-opt build (UndefinedBehaviorSanitizer, full optimisation),
@@ -10,15 +10,18 @@
 # (build/<preset>/fuzz-corpus/<target>); crash inputs are left in
 # build/<preset>/fuzz/crash-*. Prints per target the inputs run, inputs a
 # second, the coverage of its corpus (libFuzzer's cov and ft) before and
-# after, crashes, and the load average when it ended.
+# after, crashes, and the load average when it ended. A target that ran
+# fewer than LUMITRA_FUZZ_MIN_RATE inputs a second (default 100) fails:
+# a campaign that slow explores too little to stand for its time.
 #
 #   scripts/fuzz-campaign.sh [SECONDS] [TARGET...]    (LUMITRA_FUZZ_JOBS, LUMITRA_FUZZ_NICE: default 10)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${1:-300}
+seconds=${1:-180}
 shift || true
 jobs=${LUMITRA_FUZZ_JOBS:-$(nproc)}
 niceness=${LUMITRA_FUZZ_NICE:-10}
+min_rate=${LUMITRA_FUZZ_MIN_RATE:-100}
 root=$PWD
 
 for preset in fuzz-asan fuzz-opt; do
@@ -77,9 +80,14 @@ for target in "${targets[@]}"; do
       failed=1
     fi
   fi
+  rate=$(awk -v n="${inputs:-0}" -v t="$elapsed" 'BEGIN {print n / t}')
+  if [[ $result == passed ]] && awk -v r="$rate" -v m="$min_rate" 'BEGIN {exit !(r < m)}'; then
+    result="FAILED (fewer than $min_rate inputs a second)"
+    failed=1
+  fi
   (( found == 0 )) || { result="FAILED ($found crash inputs in build/$preset/fuzz)"; failed=1; }
   printf '%-24s %-9s %10s %9.0f %13s %13s %7s %6s  %s\n' "$target" "$preset" "${inputs:-?}" \
-    "$(awk -v n="${inputs:-0}" -v t="$elapsed" 'BEGIN {print n / t}')" "$cov0->$cov1" "$ft0->$ft1" "$found" "$load" "$result"
+    "$rate" "$cov0->$cov1" "$ft0->$ft1" "$found" "$load" "$result"
 done
 echo "load average (1, 5, 15 minutes) at the end: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores, nice $niceness"
 exit $failed
