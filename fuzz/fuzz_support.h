@@ -68,8 +68,11 @@ public:
     CalibrationRecord Record() {
         const int kind = InRange(0, 3);
         if (kind == 3) return {Int32(), Int32(), Int32(), Int32()};
-        return kind == 0 ? CalibrationRecord{}
-                         : CalibrationRecord{36080, 9376 + InRange(-700, 700), 65610, 24528 + InRange(-700, 700)};
+        return kind == 0 ? CalibrationRecord{} : NearDetector(700);
+    }
+    // The simulated detector's record, each position moved by up to `spread` / 64 element.
+    CalibrationRecord NearDetector(int32_t spread) {
+        return {36080, 9376 + InRange(-spread, spread), 65610, 24528 + InRange(-spread, spread)};
     }
     // n samples (`perElement` to an element) as a detector records them: a base
     // with a slope and noise, up to two lines (Gaussian or triangular, some
@@ -109,7 +112,7 @@ public:
     }
     // The simulated detector's lamps, any slit, its true record (*truth) near the detector's.
     test::Lamps Lamps(CalibrationRecord* truth = nullptr) {
-        const CalibrationRecord record{36080, 9376 + InRange(-300, 300), 65610, 24528 + InRange(-300, 300)};
+        const CalibrationRecord record = NearDetector(300);
         if (truth != nullptr) *truth = record;
         return test::MakeLamps(record, InRange(2, 40) / 10.0);
     }

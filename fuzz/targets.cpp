@@ -171,14 +171,14 @@ void FuzzSpline(Input& in) {
     // scan then takes the next sample if endX lies above the first knot, refused if that is outCount - 1 and
     // still below endX; served, outY is written up to (first + 2) * F, for a first scan stopped at
     // outCount - 1 that is outCount * F, far past outCount.
-    const bool known = exact, midpoint = mode == 0, ordered = exact && i1 > i0 && z > i1;
+    const bool midpoint = mode == 0, ordered = exact && i1 > i0 && z > i1;
     const int32_t first = startX <= x[0] ? 0 : std::max(0, std::min({i0, z - 1, outCount - 2}));
     const bool early = i1 == i0 && first < i0;
     const int32_t last = early ? first + (endX > x[first]) : i1 == i0 ? i0 : std::min(i1, z);
     const bool unreached = last == outCount - 1 && x[last] != 0.0 && endX > x[last];
     const int32_t q = outCount / f, m = last - first + 1, n = int32_t(m / (1.0 / f)), series = 8 * i1 + 2;
-    const bool valid = known && steps > 0 && q >= 2 && m >= 2 && m <= 1025 && n < 65536 && last < outCount && !unreached;
-    const size_t room = !midpoint ? (known ? 1 : size_t(samples + 1) * f + 65537)
+    const bool valid = exact && steps > 0 && q >= 2 && m >= 2 && m <= 1025 && n < 65536 && last < outCount && !unreached;
+    const size_t room = !midpoint ? (exact ? 1 : size_t(samples + 1) * f + 65537)
                         : ordered ? size_t(std::max(series, std::min(outCount + 1, series + 4)))
                                   : size_t(2 * std::max(outCount, 0) + 2);
     x.resize(std::max({x.size(), midpoint ? room : 0, size_t(std::max(q, 0))})), y.resize(x.size());
@@ -189,7 +189,7 @@ void FuzzSpline(Input& in) {
     SplineRequest request{mode, ix.get(), iy.get(), ox.get(), oy.get(), 0, startX, endX, outCount, steps};
     const int32_t status = in.Call([&] { return Lumitra_SplineInterpolation(&request); });
     FUZZ_EXPECT(OneOf(status, {S_OK, E_INVALIDARG, E_OUTOFMEMORY}) && request.inX == ix.get() && request.outY == oy.get() &&
-                (midpoint || !known || valid == (status != E_INVALIDARG)) &&
+                (midpoint || !exact || valid == (status != E_INVALIDARG)) &&
                 (!midpoint || !ordered || outCount < series + 2 || status != E_INVALIDARG));
     // Refused: nothing written. Midpoint passes keep the samples at every
     // eighth place; a spline meets its knots (F a power of two) but the last,
